@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// Positions are CD frames (1/75 s) from the start of the image's audio data;
+// -1 means not set.
+struct CueTrack
+{
+    QString number;     // the digits as written on the TRACK line ("01" stays "01")
+    QString performer;
+    QString title;
+    qint64 start = -1;  // INDEX 01
+    qint64 end = -1;    // next track's INDEX 00, else its INDEX 01; -1 for the last track
+};
+
+struct CueSheet
+{
+    QString performer;
+    QString title;
+    QString wavFile;
+    QList<CueTrack> tracks;
+};

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+struct CueTrack;
+
+// Output names: what every track file is called and which folders hold it.
+// Pure text work; nothing here touches the disk.
+
+// Makes a text safe as one file-name component ("AC/DC" -> "AC-DC").
+QString toFname(const QString &s);
+// The file's complete base name followed by ": ", the prefix of log lines.
+QString fnPrefix(const QString &path);
+// The file's complete base name ("Live.at.Home.cue" -> "Live.at.Home").
+QString bareFile(const QString &path);
+// Fills "%1" number, "%2" artist, "%3" title, "%4" album into the pattern.
+QString expandTrackFormat(const QString &pattern, const QString &number,
+                          const QString &artist, const QString &title,
+                          const QString &album);
+
+// The folders of one sheet below the destination, from the disc texts and the
+// two subfolder choices.
+struct FolderPlan
+{
+    QString artist;           // sanitised disc performer
+    QString album;            // what "%4" gives: sanitised disc title, or "artist - title"
+    bool artistFolder = false;
+    bool albumFolder = false;
+    QString artistFolderName; // the artist folder's name on disk
+    QString albumFolderName;  // the album folder's name on disk
+};
+
+FolderPlan planFolders(const QString &discPerformer, const QString &discTitle,
+                       bool subArtist, bool subAlbum);
+
+// The track's file name, ".wav" included, never a path.
+QString trackFileName(const QString &pattern, const CueTrack &track, const QString &album);

@@ -1,0 +1,1 @@
+#include "trackwriter.h"

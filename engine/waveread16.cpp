@@ -1,0 +1,1 @@
+#include "waveread16.h"

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+
+// Reads the sample data of a RIFF WAVE image and delivers any run of frames as
+// interleaved 16-bit little-endian samples, whatever the source width (16 or 24
+// bits). A frame is one sample for every channel. Positions are 64-bit so that
+// images past 2 GiB (24-bit 96 kHz albums) are read where they really are.
+class WaveRead16
+{
+public:
+    WaveRead16();
+    ~WaveRead16();
+    WaveRead16(const WaveRead16 &) = delete;
+    WaveRead16 &operator=(const WaveRead16 &) = delete;
+
+    // 1 on success; -1 cannot open, -2 not "RIFF"/"WAVEfmt ", -3 unusable format
+    // or no sample data.
+    int open(const QString &path);
+    // Copies up to count frames starting at frame pos into dest as 16-bit
+    // samples; returns how many were delivered (0 at or past the end).
+    qint64 readFrames(char *dest, qint64 pos, qint64 count);
+
+    qint64 dataOffset = 0;
+    qint32 sampleRate = 0;
+    qint32 channels = 0;
+    qint32 bitsPerSample = 0;
+    qint32 bytesPerSample = 0;
+    qint64 length = 0;
+    qint64 loopStart = 0;
+    qint64 loopLength = -1;
+    char *buffer = nullptr;
+    qint32 bufferSize = 262144;
+    QFile file;
+};
