@@ -1,0 +1,8 @@
+#include "arguments.h"
+
+#include <QCoreApplication>
+
+QStringList sheetArguments()
+{
+    return QCoreApplication::arguments().mid(1);
+}

@@ -1,0 +1,117 @@
+#include "wmain.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QIcon>
+#include <QListWidgetItem>
+#include <QMap>
+#include <QMimeData>
+#include <QUrl>
+
+namespace {
+
+const qint64 MaxSheetSize = 100000;
+
+bool hasCueSuffix(const QString &path)
+{
+    return path.toLower().trimmed().endsWith(QLatin1String(".cue"));
+}
+
+bool isAcceptableSheet(const QFileInfo &info, const QString &name)
+{
+    return hasCueSuffix(name) && info.exists() && info.isReadable()
+        && info.size() <= MaxSheetSize;
+}
+
+} // namespace
+
+void WMain::addFileList(QStringList lst)
+{
+    const QIcon neutral(QStringLiteral(":/block.png"));
+    cuelist->setSortingEnabled(false);
+    QMap<QString, bool> known;
+    for (int row = 0; row < cuelist->count(); ++row)
+        known[cuelist->item(row)->text()] = true;
+
+    for (const QString &path : std::as_const(lst)) {
+        const QFileInfo info(path);
+        const QString name = QDir::toNativeSeparators(info.absoluteFilePath());
+        if (!isAcceptableSheet(info, name) || known.value(name))
+            continue;
+        auto *item = new QListWidgetItem(name, cuelist);
+        item->setIcon(neutral);
+        known[name] = true;
+    }
+    cuelist->setSortingEnabled(true);
+    cuelist->sortItems(Qt::AscendingOrder);
+}
+
+void WMain::selectCue(const QString &s_)
+{
+    const QString key = QDir::toNativeSeparators(s_);
+    const QIcon failed(QStringLiteral(":/logerror.png"));
+    for (int row = 0; row < cuelist->count(); ++row) {
+        QListWidgetItem *item = cuelist->item(row);
+        if (item->text() == key) {
+            item->setIcon(failed);
+            item->setSelected(true);
+        }
+    }
+    QApplication::processEvents();
+}
+
+void WMain::on_actionAdd_triggered()
+{
+    const QStringList chosen = QFileDialog::getOpenFileNames(
+        this, tr("Add CUE files"), QString(), tr("CUE files (*.cue)"));
+    if (!chosen.isEmpty())
+        addFileList(chosen);
+}
+
+void WMain::on_actionRemove_triggered()
+{
+    QList<QListWidgetItem *> doomed;
+    for (int row = 0; row < cuelist->count(); ++row) {
+        if (cuelist->item(row)->isSelected())
+            doomed << cuelist->item(row);
+    }
+    cuelist->clearSelection();
+    qDeleteAll(doomed);
+}
+
+void WMain::on_removeSelected2_triggered()
+{
+    actionRemove->trigger();
+}
+
+// A run is in progress exactly while Stop is enabled; the list must not
+// change under it.
+void WMain::dragEnterEvent(QDragEnterEvent *e)
+{
+    if (actionStop->isEnabled())
+        return;
+    if (e->mimeData() && e->mimeData()->hasUrls())
+        e->acceptProposedAction();
+    else
+        e->ignore();
+}
+
+void WMain::dropEvent(QDropEvent *e)
+{
+    if (actionStop->isEnabled())
+        return;
+    if (!e->mimeData() || !e->mimeData()->hasUrls())
+        return;
+    QStringList sheets;
+    for (const QUrl &url : e->mimeData()->urls()) {
+        const QString path = url.toLocalFile();
+        if (!path.isEmpty() && hasCueSuffix(path))
+            sheets << path;
+    }
+    addFileList(sheets);
+    e->acceptProposedAction();
+}

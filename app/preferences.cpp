@@ -1,0 +1,64 @@
+#include "wmain.h"
+
+#include "naming.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QSettings>
+
+namespace {
+
+const QString DefaultTrackFormat = QStringLiteral("%1 %2 - %3");
+
+} // namespace
+
+// The widgets are the preferences while the program runs; the store is read
+// once here and written once when the window goes away.
+void WMain::loadPreferences()
+{
+    QSettings settings;
+    destPath->setText(settings.value(QStringLiteral("destPath"), QString()).toString());
+    subArtist->setChecked(settings.value(QStringLiteral("subfolderArtists"), true).toBool());
+    subAlbum->setChecked(settings.value(QStringLiteral("subfolderAlbums"), true).toBool());
+    cbOverwrite->setChecked(settings.value(QStringLiteral("overwriteExisting"), false).toBool());
+    trackFormat->setEditText(
+        settings.value(QStringLiteral("trackFormat"), DefaultTrackFormat).toString());
+}
+
+void WMain::savePreferences()
+{
+    QSettings settings;
+    settings.setValue(QStringLiteral("destPath"), destPath->text());
+    settings.setValue(QStringLiteral("subfolderArtists"), subArtist->isChecked());
+    settings.setValue(QStringLiteral("subfolderAlbums"), subAlbum->isChecked());
+    settings.setValue(QStringLiteral("overwriteExisting"), cbOverwrite->isChecked());
+    settings.setValue(QStringLiteral("trackFormat"), trackFormat->currentText());
+}
+
+void WMain::on_trackFormat_textChanged(const QString &)
+{
+    const QString preview = expandTrackFormat(trackFormat->currentText(),
+                                              QStringLiteral("01"), tr("Artist"),
+                                              tr("Track Name"), tr("Album"));
+    trackFormatLabel->setText(preview + QStringLiteral(".wav"));
+}
+
+void WMain::on_btnBrowse_clicked()
+{
+    const QString chosen = QFileDialog::getExistingDirectory(
+        this, tr("Select a destination path for extraction"), destPath->text(),
+        QFileDialog::ShowDirsOnly);
+    if (chosen.isEmpty())
+        return;
+    destPath->setText(QDir::toNativeSeparators(QDir(chosen).absolutePath()));
+}
+
+void WMain::on_destPath_editingFinished()
+{
+    const QString typed = destPath->text().trimmed();
+    if (typed.isEmpty())
+        destPath->clear();
+    const QDir dir(typed);
+    if (dir.exists())
+        destPath->setText(QDir::toNativeSeparators(QDir::cleanPath(dir.absolutePath())));
+}

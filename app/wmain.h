@@ -1,0 +1,68 @@
+#pragma once
+
+// The main window wires the form's widgets to the program; the work itself
+// lives in the engine (CUE sheet parser, WAV reader, naming, track writer),
+// which reaches back only through the log panel, the CUE list's marks and
+// the stop flag. Each area of the window has a source file of its own:
+// logpanel.cpp, cuelist.cpp, extraction.cpp, preferences.cpp, about.cpp.
+
+#include "trackwriter.h"
+#include "ui_wmain.h"
+
+#include <QMainWindow>
+#include <QStringList>
+
+class QDragEnterEvent;
+class QDropEvent;
+
+class WMain : public QMainWindow, public Ui_WMain
+{
+    Q_OBJECT
+
+public:
+    WMain();
+    ~WMain() override;
+
+    virtual QString fnPrefix(const QString &path);
+    virtual QString bareFile(const QString &path);
+    virtual QString toFname(const QString &s);
+
+    bool stopRequested = false;
+
+public slots:
+    virtual void on_actionStartExtraction_triggered();
+    virtual void on_actionStop_triggered();
+    virtual void on_btnBrowse_clicked();
+    virtual void on_destPath_editingFinished();
+    virtual void on_actionAdd_triggered();
+    virtual void on_actionRemove_triggered();
+    virtual void on_actionQuit_triggered();
+    virtual void on_btnClearLog_clicked();
+    virtual void on_trackFormat_textChanged(const QString &);
+    virtual void on_actionAbout_triggered();
+    virtual void on_btnStop_clicked();
+    virtual void on_btnExtract_clicked();
+    virtual void on_removeSelected2_triggered();
+    virtual int unpackCue(const QString &fname, bool checkOnly);
+    virtual void addFileList(QStringList lst);
+    virtual void selectCue(const QString &s_);
+    virtual void lognormal(const QString &s);
+    virtual void logerror(const QString &s);
+    virtual void doExtract();
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *e) override;
+    void dropEvent(QDropEvent *e) override;
+
+private:
+    void appendLogLine(const QString &iconPath, const QString &text);
+    void setRunControlsEnabled(bool enabled);
+    bool runExtractionPass();
+    void loadPreferences();
+    void savePreferences();
+    ExtractionSettings currentSettings() const;
+
+    // Track files written by the current run, so that two tracks of one run
+    // never silently land on the same name.
+    WrittenFiles m_writtenThisRun;
+};
