@@ -1,4 +1,338 @@
+// Whole extraction runs through the window, as a user drives them: Start,
+// the check pass, the extraction pass, Stop, and what the log, the CUE list,
+// the controls and the destination look like afterwards.
+
+#include "wavbuilder.h"
+#include "wmain.h"
+
+#include <QMessageBox>
+#include <QPushButton>
 #include <QtTest>
-class Placeholder : public QObject { Q_OBJECT };
-QTEST_GUILESS_MAIN(Placeholder)
+
+using namespace WavBuilder;
+
+namespace {
+
+const QString Tail = QStringLiteral(" ----------------");
+
+// A window that can ask for a stop when a chosen log line appears, the way a
+// user's click would arrive during that line's turn of the event loop.
+class TestWindow : public WMain
+{
+public:
+    void lognormal(const QString &s) override
+    {
+        WMain::lognormal(s);
+        if (!stopOn.isEmpty() && s.contains(stopOn)) {
+            stopOn.clear();
+            on_actionStop_triggered();
+        }
+    }
+    QString stopOn;
+};
+
+QStringList logLines(const QListWidget *list)
+{
+    QStringList lines;
+    for (int i = 0; i < list->count(); ++i)
+        lines << list->item(i)->text();
+    return lines;
+}
+
+bool sameIcon(const QIcon &a, const QString &resource)
+{
+    return a.pixmap(16).toImage() == QIcon(resource).pixmap(16).toImage();
+}
+
+} // namespace
+
+class TestExtraction : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void startRefusesBadDestination_data();
+    void startRefusesBadDestination();
+    void startRefusesEmptyList();
+    void goodRunOfTwoSheets();
+    void badSheetAmongGoodOnesWritesNothing();
+    void failureWhileSplittingSecondSheet();
+    void stopDuringExtractionPass();
+    void stopDuringCheckPass();
+    void nextRunResetsMarks();
+
+private:
+    QString makeSheet(const QString &name, const QString &performer, int tracks,
+                      const QString &extraLine = QString());
+    void startAnsweringMessageBoxes();
+    void assertIdleControls();
+
+    QTemporaryDir m_dir;
+    QString m_dest;
+    TestWindow *m_window = nullptr;
+    QStringList m_boxTexts;
+};
+
+void TestExtraction::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QStringLiteral("OrvaneTest"));
+    QCoreApplication::setApplicationName(QStringLiteral("tst_extraction"));
+}
+
+void TestExtraction::init()
+{
+    QVERIFY(m_dir.isValid());
+    m_dest = m_dir.filePath(QStringLiteral("out-%1").arg(QTest::currentTestFunction()));
+    QVERIFY(QDir().mkpath(m_dest));
+    m_window = new TestWindow;
+    m_window->destPath->setText(m_dest);
+    m_window->subArtist->setChecked(true);
+    m_window->subAlbum->setChecked(true);
+    m_window->cbOverwrite->setChecked(false);
+    m_window->trackFormat->setEditText(QStringLiteral("%1 %2 - %3"));
+    m_boxTexts.clear();
+}
+
+void TestExtraction::cleanup()
+{
+    delete m_window;
+    m_window = nullptr;
+}
+
+// Two seconds of 16-bit stereo a track, one second apart in the sheet.
+QString TestExtraction::makeSheet(const QString &name, const QString &performer, int tracks,
+                                  const QString &extraLine)
+{
+    QString text = QStringLiteral("PERFORMER \"%1\"\nTITLE \"%2\"\nFILE \"%2.wav\" WAVE\n")
+                       .arg(performer, name);
+    for (int t = 1; t <= tracks; ++t) {
+        text += QStringLiteral("  TRACK %1 AUDIO\n    TITLE \"Song %2\"\n    INDEX 01 00:%3:00\n")
+                    .arg(t, 2, 10, QLatin1Char('0'))
+                    .arg(t)
+                    .arg(2 * (t - 1), 2, 10, QLatin1Char('0'));
+    }
+    text += extraLine;
+    const QString sheet = m_dir.filePath(name + QStringLiteral(".cue"));
+    const bool ok = writeFile(sheet, text.toUtf8())
+        && writeFile(m_dir.filePath(name + QStringLiteral(".wav")),
+                     canonical(2, 44100, 16, samples(44100 * 2 * tracks, 2, 16, tracks)));
+    return ok ? QDir::toNativeSeparators(sheet) : QString();
+}
+
+// Message boxes are modal: answer each with OK from inside its own loop,
+// remembering what it said.
+void TestExtraction::startAnsweringMessageBoxes()
+{
+    auto *timer = new QTimer(m_window);
+    connect(timer, &QTimer::timeout, this, [this] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            m_boxTexts << box->windowTitle() + QLatin1Char('|') + box->text();
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    timer->start(0);
+}
+
+void TestExtraction::assertIdleControls()
+{
+    QVERIFY(!m_window->stopRequested);
+    QVERIFY(!m_window->actionStop->isEnabled());
+    QVERIFY(!m_window->btnStop->isEnabled());
+    const QList<QWidget *> widgets = {m_window->destPath, m_window->subArtist,
+                                      m_window->subAlbum, m_window->cbOverwrite,
+                                      m_window->trackFormat, m_window->btnExtract,
+                                      m_window->cuelist, m_window->btnBrowse};
+    for (QWidget *w : widgets)
+        QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
+    for (QAction *a : {m_window->actionAdd, m_window->actionRemove,
+                       m_window->actionStartExtraction, m_window->actionQuit})
+        QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
+}
+
+void TestExtraction::startRefusesBadDestination_data()
+{
+    QTest::addColumn<QString>("dest");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("blanks-only") << QStringLiteral("   ");
+    QTest::newRow("missing-folder") << QStringLiteral("/nonexistent/splitmere");
+    QTest::newRow("a-file") << QStringLiteral("/etc/hostname");
+    QTest::newRow("real-folder-with-trailing-blank") << QStringLiteral("/tmp ");
+}
+
+void TestExtraction::startRefusesBadDestination()
+{
+    QFETCH(QString, dest);
+    m_window->destPath->setText(dest);
+    startAnsweringMessageBoxes();
+    m_window->actionStartExtraction->trigger();
+    QCOMPARE(m_boxTexts,
+             QStringList(QStringLiteral("Information|Destination path is not valid (does not "
+                                        "exist).\nPlease select the existing directory.")));
+    QCOMPARE(m_window->loglist->count(), 0);
+    assertIdleControls();
+}
+
+void TestExtraction::startRefusesEmptyList()
+{
+    startAnsweringMessageBoxes();
+    m_window->btnExtract->click();
+    QCOMPARE(m_boxTexts, QStringList(QStringLiteral(
+                             "Information|CUE list is empty - nothing to extract.")));
+    QCOMPARE(m_window->loglist->count(), 0);
+}
+
+void TestExtraction::goodRunOfTwoSheets()
+{
+    const QString a = makeSheet(QStringLiteral("Alpha"), QStringLiteral("Band"), 2);
+    const QString b = makeSheet(QStringLiteral("Beta"), QStringLiteral("Band"), 1);
+    m_window->addFileList({b, a});
+    m_window->actionStartExtraction->trigger();
+
+    const QString albumA = QDir::toNativeSeparators(m_dest + "/Band/Alpha/");
+    const QString albumB = QDir::toNativeSeparators(m_dest + "/Band/Beta/");
+    const QStringList expected = {
+        "Extraction started" + Tail,
+        "Checking CUE files...",
+        "Extracting files...",
+        "Extracting tracks from " + a,
+        "Alpha: Writing " + albumA + "01 Band - Song 1.wav...",
+        "Alpha: Writing " + albumA + "02 Band - Song 2.wav...",
+        a + ": Extraction successful",
+        "Extracting tracks from " + b,
+        "Beta: Writing " + albumB + "01 Band - Song 1.wav...",
+        b + ": Extraction successful",
+        "Extraction completed" + Tail,
+    };
+    QCOMPARE(logLines(m_window->loglist), expected);
+    QCOMPARE(m_window->cuelist->count(), 0);
+    assertIdleControls();
+
+    // The first track of Alpha is its first two seconds, bit for bit.
+    const QByteArray source = readFile(m_dir.filePath("Alpha.wav"));
+    const QByteArray track = readFile(m_dest + "/Band/Alpha/01 Band - Song 1.wav");
+    QCOMPARE(track.size(), 44 + 44100 * 2 * 4);
+    QCOMPARE(track.mid(44), source.mid(44, 44100 * 2 * 4));
+}
+
+void TestExtraction::badSheetAmongGoodOnesWritesNothing()
+{
+    const QStringList sheets = {
+        makeSheet(QStringLiteral("A1"), QStringLiteral("Band"), 1),
+        makeSheet(QStringLiteral("A2"), QStringLiteral("Band"), 1, QStringLiteral("SONGWRITER \"x\"\n")),
+        makeSheet(QStringLiteral("A3"), QStringLiteral("Band"), 1),
+        makeSheet(QStringLiteral("A4"), QStringLiteral("Band"), 1, QStringLiteral("INDEX 02 00:00:00\n")),
+    };
+    m_window->addFileList(sheets);
+    startAnsweringMessageBoxes();
+    m_window->actionStartExtraction->trigger();
+
+    QVERIFY(QDir(m_dest).isEmpty());
+    QCOMPARE(m_window->cuelist->count(), 4);
+    for (int row = 0; row < 4; ++row) {
+        QListWidgetItem *item = m_window->cuelist->item(row);
+        const bool bad = row == 1 || row == 3;
+        QCOMPARE(item->isSelected(), bad);
+        QVERIFY(sameIcon(item->icon(), bad ? ":/logerror.png" : ":/block.png"));
+    }
+    QCOMPARE(logLines(m_window->loglist).last(), "Extraction failed" + Tail);
+    QCOMPARE(m_boxTexts.size(), 1);
+    QVERIFY(m_boxTexts.first().startsWith("Information|CUE files contained errors"));
+    assertIdleControls();
+}
+
+void TestExtraction::failureWhileSplittingSecondSheet()
+{
+    const QString a = makeSheet(QStringLiteral("S1"), QStringLiteral("Band"), 1);
+    const QString b = makeSheet(QStringLiteral("S2"), QStringLiteral("Band"), 1);
+    const QString c = makeSheet(QStringLiteral("S3"), QStringLiteral("Band"), 1);
+    m_window->addFileList({a, b, c});
+    // A file where S2's album folder must go: the check pass cannot see it,
+    // the extraction pass cannot create the folder.
+    QVERIFY(QDir().mkpath(m_dest + "/Band"));
+    QVERIFY(writeFile(m_dest + "/Band/S2", "in the way"));
+    startAnsweringMessageBoxes();
+    m_window->actionStartExtraction->trigger();
+
+    QVERIFY(QFile::exists(m_dest + "/Band/S1/01 Band - Song 1.wav"));
+    QVERIFY(!QFile::exists(m_dest + "/Band/S3"));
+    QCOMPARE(m_window->cuelist->count(), 2);
+    QCOMPARE(m_window->cuelist->item(0)->text(), b);
+    QVERIFY(m_window->cuelist->item(0)->isSelected());
+    QVERIFY(sameIcon(m_window->cuelist->item(0)->icon(), ":/logerror.png"));
+    QCOMPARE(m_window->cuelist->item(1)->text(), c);
+    QVERIFY(!m_window->cuelist->item(1)->isSelected());
+    QVERIFY(sameIcon(m_window->cuelist->item(1)->icon(), ":/block.png"));
+    QCOMPARE(logLines(m_window->loglist).last(), "Extraction failed" + Tail);
+    QCOMPARE(m_boxTexts.size(), 1);
+    QVERIFY(m_boxTexts.first().startsWith("Information|An error occured during extraction."));
+    assertIdleControls();
+}
+
+void TestExtraction::stopDuringExtractionPass()
+{
+    const QString a = makeSheet(QStringLiteral("T1"), QStringLiteral("Band"), 3);
+    const QString b = makeSheet(QStringLiteral("T2"), QStringLiteral("Band"), 1);
+    m_window->addFileList({a, b});
+    m_window->stopOn = QStringLiteral("02 Band - Song 2.wav...");
+    startAnsweringMessageBoxes();
+    m_window->actionStartExtraction->trigger();
+
+    const QStringList lines = logLines(m_window->loglist);
+    QVERIFY(lines.contains(QStringLiteral("Stop!")));
+    QCOMPARE(lines.last(), QStringLiteral("User termination"));
+    QVERIFY(!lines.contains("Extraction failed" + Tail));
+    QVERIFY(m_boxTexts.isEmpty());
+    // The interrupted track is not on disk, the finished one is whole.
+    const QString album = m_dest + "/Band/T1/";
+    QCOMPARE(QFileInfo(album + "01 Band - Song 1.wav").size(), 44 + 44100 * 2 * 4);
+    QCOMPARE(QDir(album).entryList(QDir::Files), QStringList("01 Band - Song 1.wav"));
+    QCOMPARE(m_window->cuelist->count(), 2);
+    QVERIFY(m_window->cuelist->item(0)->isSelected());
+    const int stopRow = lines.indexOf(QStringLiteral("Stop!"));
+    QVERIFY(sameIcon(m_window->loglist->item(stopRow)->icon(), ":/stopme.png"));
+    assertIdleControls();
+}
+
+void TestExtraction::stopDuringCheckPass()
+{
+    const QStringList sheets = {makeSheet(QStringLiteral("C1"), QStringLiteral("Band"), 1),
+                                makeSheet(QStringLiteral("C2"), QStringLiteral("Band"), 1)};
+    m_window->addFileList(sheets);
+    m_window->stopOn = QStringLiteral("Checking CUE files...");
+    startAnsweringMessageBoxes();
+    m_window->actionStartExtraction->trigger();
+
+    const QStringList lines = logLines(m_window->loglist);
+    QCOMPARE(lines.count(QStringLiteral("User termination")), 2);
+    QCOMPARE(lines.last(), "Extraction failed" + Tail);
+    QCOMPARE(m_boxTexts.size(), 1);
+    QVERIFY(QDir(m_dest).isEmpty());
+    QVERIFY(m_window->cuelist->item(0)->isSelected() && m_window->cuelist->item(1)->isSelected());
+    assertIdleControls();
+}
+
+void TestExtraction::nextRunResetsMarks()
+{
+    const QString bad = makeSheet(QStringLiteral("R1"), QStringLiteral("Band"), 1,
+                                  QStringLiteral("POSTGAP 00:01:00\n"));
+    const QString good = makeSheet(QStringLiteral("R2"), QStringLiteral("Band"), 1);
+    m_window->addFileList({bad, good});
+    startAnsweringMessageBoxes();
+    m_window->actionStartExtraction->trigger();
+    QVERIFY(m_window->cuelist->item(0)->isSelected());
+
+    // Mend the sheet: the second run starts from neutral marks and succeeds.
+    QVERIFY(writeFile(bad, readFile(bad).replace("POSTGAP 00:01:00\n", "")));
+    m_window->on_btnClearLog_clicked();
+    m_window->actionStartExtraction->trigger();
+    QCOMPARE(m_window->cuelist->count(), 0);
+    QCOMPARE(logLines(m_window->loglist).last(), "Extraction completed" + Tail);
+    QCOMPARE(m_boxTexts.size(), 1);
+}
+
+QTEST_MAIN(TestExtraction)
 #include "tst_extraction.moc"
