@@ -1,1 +1,347 @@
 #include "trackwriter.h"
+
+#include "cuesheet.h"
+#include "enginehost.h"
+#include "naming.h"
+#include "waveread16.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cstring>
+#include <limits>
+
+namespace {
+
+// The one copy buffer of the program. Runs never overlap, so every chunk of
+// every track of every sheet goes through it and no sample memory is allocated.
+char buf[8388608];
+
+const qint64 maxChunkFrames = 2097152;
+const int headerSize = 44;
+// The data size is a 32-bit field and the RIFF size adds 36 to it.
+const qint64 maxDataBytes = qint64(std::numeric_limits<quint32>::max()) - 36;
+
+// Canonical header of a 16-bit stereo 44,100 Hz file; the format fields and
+// sizes are filled in per track.
+const char stub_wav_data[] = "RIFF"
+                             "\xf8\x25\0\0"
+                             "WAVE"
+                             "fmt "
+                             "\x10\0\0\0"
+                             "\x01\0"
+                             "\x02\0"
+                             "\x44\xac\0\0"
+                             "\x10\xb1\x02\0"
+                             "\x04\0"
+                             "\x10\0"
+                             "data"
+                             "\0\0\0\0";
+static_assert(sizeof stub_wav_data == headerSize + 1, "a 44-byte header");
+
+void putLe16(char *at, quint32 v)
+{
+    at[0] = char(v & 0xff);
+    at[1] = char((v >> 8) & 0xff);
+}
+
+void putLe32(char *at, quint32 v)
+{
+    for (int i = 0; i < 4; ++i)
+        at[i] = char((v >> (8 * i)) & 0xff);
+}
+
+// CUE frames are 1/75 s; the product is saturated so that absurd sheet
+// positions cannot overflow and simply land past the end of the image.
+qint64 sourceFrame(qint64 cdFrames, qint32 rate)
+{
+    if (cdFrames <= 0 || rate <= 0)
+        return 0;
+    if (cdFrames > std::numeric_limits<qint64>::max() / rate)
+        return std::numeric_limits<qint64>::max();
+    return cdFrames * rate / 75;
+}
+
+QString native(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// What a track asks for and what the image can give.
+struct TrackRange
+{
+    qint64 start = 0;
+    qint64 wanted = 0; // frames according to the sheet
+    qint64 length = 0; // frames the image holds of them
+};
+
+class TrackWriter
+{
+    Q_DECLARE_TR_FUNCTIONS(WMain)
+
+public:
+    TrackWriter(EngineHost &host, const ExtractionSettings &settings, const QString &fname,
+        const CueSheet &sheet, WaveRead16 &source, WrittenFiles &written);
+    int run();
+
+private:
+    // All of these return false when the sheet ends, after reporting why.
+    bool prepareFolders();
+    bool enterFolder(const QString &name, const QString &prefix);
+    bool writeTrack(const CueTrack &track);
+    bool checkTarget(const QString &path, bool &skip);
+    bool reportEmpty(const QString &path, const CueTrack &track, const TrackRange &range);
+    bool writeFile(const QString &path, const CueTrack &track, const TrackRange &range);
+    bool copyFrames(QSaveFile &out, const QString &path, const TrackRange &range, qint64 &copied);
+    bool fail(const QString &line);
+    bool userStop();
+    void reportCutShort(const CueTrack &track);
+
+    TrackRange trackRange(const CueTrack &track) const;
+    void fillHeader(char *header, qint64 dataBytes) const;
+
+    EngineHost &m_host;
+    const ExtractionSettings &m_settings;
+    const QString &m_fname;
+    const CueSheet &m_sheet;
+    WaveRead16 &m_source;
+    WrittenFiles &m_written;
+    const QString m_prefix;
+    // Output bytes per frame. The reader refuses images without channels; the
+    // floor only keeps the divisions below defined.
+    const qint64 m_frameBytes;
+    QStringList m_sources; // canonical paths that must never be written
+    QString m_dir;
+    FolderPlan m_plan;
+};
+
+TrackWriter::TrackWriter(EngineHost &host, const ExtractionSettings &settings, const QString &fname,
+    const CueSheet &sheet, WaveRead16 &source, WrittenFiles &written)
+    : m_host(host)
+    , m_settings(settings)
+    , m_fname(fname)
+    , m_sheet(sheet)
+    , m_source(source)
+    , m_written(written)
+    , m_prefix(fnPrefix(fname))
+    , m_frameBytes(2 * qMax(1, source.channels))
+{
+    for (const QString &path : {source.file.fileName(), sheet.wavFile, fname}) {
+        const QString canonical = QFileInfo(path).canonicalFilePath();
+        if (!canonical.isEmpty())
+            m_sources << canonical;
+    }
+}
+
+int TrackWriter::run()
+{
+    if (!prepareFolders())
+        return 0;
+    for (const CueTrack &track : m_sheet.tracks) {
+        if (!writeTrack(track))
+            return 0;
+    }
+    m_host.information(tr("%1: Extraction successful").arg(native(m_fname)));
+    return 1;
+}
+
+bool TrackWriter::prepareFolders()
+{
+    m_dir = m_settings.destPath + QLatin1Char('/');
+    m_plan
+        = planFolders(m_sheet.performer, m_sheet.title, m_settings.subArtist, m_settings.subAlbum);
+    if (m_host.yieldAndCheckStop())
+        return userStop();
+    if (m_plan.artistFolder
+        && !enterFolder(m_plan.artistFolderName, native(m_fname) + QLatin1String(": "))) {
+        return false;
+    }
+    if (m_host.yieldAndCheckStop())
+        return userStop();
+    return !m_plan.albumFolder || enterFolder(m_plan.albumFolderName, m_prefix);
+}
+
+bool TrackWriter::enterFolder(const QString &name, const QString &prefix)
+{
+    const QString dir = m_dir + name;
+    // One level only: a mistyped destination must fail here rather than grow a
+    // tree of folders somewhere unexpected.
+    if (!QFileInfo(dir).isDir() && !QDir().mkdir(dir))
+        return fail(prefix + tr("Cannot create directory %1").arg(native(dir)));
+    m_dir = dir + QLatin1Char('/');
+    return true;
+}
+
+bool TrackWriter::writeTrack(const CueTrack &track)
+{
+    const QString path = m_dir + trackFileName(m_settings.trackFormat, track, m_plan.album);
+    if (m_host.yieldAndCheckStop())
+        return userStop();
+    bool skip = false;
+    if (!checkTarget(path, skip))
+        return false;
+    if (skip)
+        return true;
+    const TrackRange range = trackRange(track);
+    if (range.length <= 0)
+        return reportEmpty(path, track, range);
+    if (range.length > maxDataBytes / m_frameBytes)
+        return fail(m_prefix
+            + tr("Cannot write %1: a WAV file holds at most 4 GiB of audio").arg(native(path)));
+    if (m_host.yieldAndCheckStop())
+        return userStop();
+    return writeFile(path, track, range);
+}
+
+bool TrackWriter::checkTarget(const QString &path, bool &skip)
+{
+    const QFileInfo target(path);
+    if (!target.exists())
+        return true;
+    const QString canonical = target.canonicalFilePath();
+    if (m_sources.contains(canonical))
+        return fail(m_prefix + tr("Refusing to overwrite the source %1").arg(native(path)));
+    // Skipping or replacing here would silently lose one of the two tracks.
+    if (m_written.contains(canonical))
+        return fail(m_prefix + tr("Two tracks would be written to %1").arg(native(path)));
+    if (m_settings.overwrite) {
+        m_host.information(m_prefix + tr("Overwriting existing file %1").arg(native(path)));
+        return true;
+    }
+    m_host.information(m_prefix + tr("Skipping existing file %1").arg(native(path)));
+    skip = true;
+    return true;
+}
+
+bool TrackWriter::reportEmpty(const QString &path, const CueTrack &track, const TrackRange &range)
+{
+    if (range.wanted > 0)
+        reportCutShort(track);
+    m_host.information(m_prefix + tr("Warning in file %1").arg(native(path)));
+    m_host.information(m_prefix + tr("No track data, size=%1").arg(range.length));
+    return true;
+}
+
+bool TrackWriter::writeFile(const QString &path, const CueTrack &track, const TrackRange &range)
+{
+    // Until commit() the track lives in a temporary file beside its target,
+    // and the destructor throws it away: every early return below leaves the
+    // folder as it was, an older file of that name included.
+    QSaveFile out(path);
+    out.setDirectWriteFallback(false);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return fail(m_prefix + tr("Cannot write file %1").arg(native(path)));
+    if (m_host.yieldAndCheckStop())
+        return userStop();
+    m_host.information(m_prefix + tr("Writing %1...").arg(native(path)));
+
+    char header[headerSize];
+    fillHeader(header, range.length * m_frameBytes);
+    if (out.write(header, headerSize) != headerSize)
+        return fail(m_prefix + tr("Error writing %1 (check disk space?)").arg(native(path)));
+    if (m_host.yieldAndCheckStop())
+        return userStop();
+
+    qint64 copied = 0;
+    if (!copyFrames(out, path, range, copied))
+        return false;
+    // The image shrank under us before this track: treat it like a track that
+    // starts past the end rather than leave a file without audio.
+    if (copied == 0) {
+        out.cancelWriting();
+        return reportEmpty(path, track, {range.start, range.wanted, 0});
+    }
+    if (copied < range.wanted)
+        reportCutShort(track);
+    // Both sizes follow what was really copied, so a cut track is still a
+    // valid file.
+    fillHeader(header, copied * m_frameBytes);
+    out.seek(0);
+    out.write(header, headerSize);
+    if (!out.commit())
+        return fail(m_prefix + tr("Cannot write file %1").arg(native(path)));
+    m_written.insert(QFileInfo(path).canonicalFilePath());
+    return true;
+}
+
+bool TrackWriter::copyFrames(
+    QSaveFile &out, const QString &path, const TrackRange &range, qint64 &copied)
+{
+    const qint64 chunkFrames = qMin(maxChunkFrames, qint64(sizeof buf) / m_frameBytes);
+    qint64 position = range.start;
+    qint64 remaining = range.length;
+    while (remaining > 0) {
+        // Fewer frames than asked means the image ends here (it may have
+        // shrunk since it was checked): waiting for more would never end.
+        const qint64 got = m_source.readFrames(buf, position, qMin(remaining, chunkFrames));
+        if (got <= 0)
+            break;
+        const qint64 bytes = got * m_frameBytes;
+        if (out.write(buf, bytes) != bytes)
+            return fail(m_prefix + tr("Error writing %1 (check disk space?)").arg(native(path)));
+        copied += got;
+        if (m_host.yieldAndCheckStop()) {
+            out.cancelWriting();
+            m_host.yieldAndCheckStop(); // one more turn once the file is gone
+            return userStop();
+        }
+        remaining -= got;
+        position += got;
+    }
+    return true;
+}
+
+bool TrackWriter::fail(const QString &line)
+{
+    m_host.error(line);
+    m_host.markSheet(m_fname);
+    return false;
+}
+
+bool TrackWriter::userStop()
+{
+    return fail(tr("User termination"));
+}
+
+void TrackWriter::reportCutShort(const CueTrack &track)
+{
+    m_host.information(m_prefix
+        + tr("Track %1 cut short: the WAV image ends before the track does").arg(track.number));
+}
+
+TrackRange TrackWriter::trackRange(const CueTrack &track) const
+{
+    TrackRange range;
+    range.start = sourceFrame(track.start, m_source.sampleRate);
+    const qint64 end
+        = track.end < 0 ? m_source.length : sourceFrame(track.end, m_source.sampleRate);
+    range.wanted = end - range.start;
+    // A sheet may promise more than the image holds (a shorter or wrong WAV);
+    // the track then ends where the data does.
+    const qint64 available = qMax<qint64>(0, m_source.length - range.start);
+    range.length = qMin(range.wanted, available);
+    return range;
+}
+
+void TrackWriter::fillHeader(char *header, qint64 dataBytes) const
+{
+    const quint32 channels = quint32(m_source.channels) & 0xffff;
+    const quint32 rate = quint32(m_source.sampleRate);
+    std::memcpy(header, stub_wav_data, headerSize);
+    putLe16(header + 22, channels);
+    putLe32(header + 24, rate);
+    putLe32(header + 28, rate * channels * 2);
+    putLe16(header + 32, channels * 2);
+    putLe32(header + 4, quint32(dataBytes + 36));
+    putLe32(header + 40, quint32(dataBytes));
+}
+
+} // namespace
+
+int writeTracks(EngineHost &host, const ExtractionSettings &settings, const QString &fname,
+    const CueSheet &sheet, WaveRead16 &source, WrittenFiles &written)
+{
+    return TrackWriter(host, settings, fname, sheet, source, written).run();
+}
