@@ -16,10 +16,13 @@ public:
     WaveRead16 &operator=(const WaveRead16 &) = delete;
 
     // 1 on success; -1 cannot open, -2 not "RIFF"/"WAVEfmt ", -3 unusable format
-    // or no sample data.
+    // or no sample data. Only whole frames that the file really holds count
+    // towards length, so a truncated image or a loop end past the data never
+    // promises bytes that are not there.
     int open(const QString &path);
     // Copies up to count frames starting at frame pos into dest as 16-bit
-    // samples; returns how many were delivered (0 at or past the end).
+    // samples; dest must hold count * channels * 2 bytes. Returns how many whole
+    // frames were delivered (0 at or past the end, fewer if the file shrank).
     qint64 readFrames(char *dest, qint64 pos, qint64 count);
 
     qint64 dataOffset = 0;
@@ -33,4 +36,21 @@ public:
     char *buffer = nullptr;
     qint32 bufferSize = 262144;
     QFile file;
+
+private:
+    int readFormat();
+    int walkChunks(qint64 walkLimit);
+    void takeData(qint64 bodyPos, quint32 size);
+    void takeSampler(quint32 size);
+    bool readExact(unsigned char *dest, qint64 size);
+    bool seekTo(qint64 offset);
+    qint64 read16(char *dest, qint64 offset, qint64 frames);
+    qint64 read24(char *dest, qint64 offset, qint64 frames);
+
+    qint64 fileSize = 0;
+    // Frames of the last "data" chunk that the file really holds; -1 before one.
+    qint64 dataFrames = -1;
+    // Where the next read will start; -1 when unknown. A sequential caller then
+    // pays for no seek at all.
+    qint64 filePos = -1;
 };
