@@ -1,1 +1,91 @@
 #include "naming.h"
+
+#include "cuesheet.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+namespace {
+
+class NamingText
+{
+    Q_DECLARE_TR_FUNCTIONS(WMain)
+};
+
+// A folder called "." or ".." would put the tracks into the destination itself
+// or above it, and an empty one would collapse into its parent; underscores
+// keep the length of what the user would have seen.
+QString safeFolderName(const QString &name)
+{
+    if (name.isEmpty())
+        return QStringLiteral("_");
+    if (name == QLatin1String(".") || name == QLatin1String(".."))
+        return QString(name.size(), QLatin1Char('_'));
+    return name;
+}
+
+} // namespace
+
+QString toFname(const QString &s)
+{
+    QString r = s;
+    r.replace(QLatin1Char('/'), QLatin1Char('-'));
+    r.replace(QLatin1Char('\\'), QLatin1Char('_'));
+    r.replace(QLatin1Char(':'), QLatin1Char('_'));
+    r.replace(QLatin1String("&"), QLatin1String(" and "));
+    r.replace(QLatin1Char('+'), QLatin1Char('_'));
+    r.remove(QLatin1Char('"'));
+    r.replace(QLatin1Char('`'), QLatin1Char('\''));
+    r.remove(QLatin1Char('?'));
+    r.replace(QLatin1Char('*'), QLatin1Char('-'));
+    return r.simplified().trimmed();
+}
+
+QString fnPrefix(const QString &path)
+{
+    return bareFile(path) + QLatin1String(": ");
+}
+
+QString bareFile(const QString &path)
+{
+    return QFileInfo(path).completeBaseName();
+}
+
+QString expandTrackFormat(const QString &pattern, const QString &number, const QString &artist,
+    const QString &title, const QString &album)
+{
+    // Each marker is filled in the text the earlier ones left, so a title that
+    // holds "%4" gets the album there, but a number never gets a title.
+    QString r = pattern.trimmed();
+    r.replace(QLatin1String("%1"), number);
+    r.replace(QLatin1String("%2"), artist);
+    r.replace(QLatin1String("%3"), title);
+    r.replace(QLatin1String("%4"), album);
+    return r.trimmed();
+}
+
+FolderPlan planFolders(
+    const QString &discPerformer, const QString &discTitle, bool subArtist, bool subAlbum)
+{
+    FolderPlan plan;
+    plan.artist = toFname(discPerformer);
+    plan.album = toFname(discTitle);
+    // A sheet without disc texts is named after its file; that name alone would
+    // mix unrelated discs in one folder, so it always gets an album folder.
+    const bool various = plan.artist == NamingText::tr("Various (No information)");
+    plan.artistFolder = subArtist;
+    plan.albumFolder = subAlbum || various;
+    if (plan.albumFolder && !subArtist && !various)
+        plan.album = plan.artist + QLatin1String(" - ") + plan.album;
+    plan.artistFolderName = safeFolderName(plan.artist);
+    plan.albumFolderName = safeFolderName(plan.album);
+    return plan;
+}
+
+QString trackFileName(const QString &pattern, const CueTrack &track, const QString &album)
+{
+    // The whole name is made safe at once, so a "/" in the pattern can never
+    // open a subfolder.
+    return toFname(expandTrackFormat(pattern, track.number, track.performer, track.title, album)
+        + QLatin1String(".wav"));
+}

@@ -14,24 +14,25 @@ QString fnPrefix(const QString &path);
 // The file's complete base name ("Live.at.Home.cue" -> "Live.at.Home").
 QString bareFile(const QString &path);
 // Fills "%1" number, "%2" artist, "%3" title, "%4" album into the pattern.
-QString expandTrackFormat(const QString &pattern, const QString &number,
-                          const QString &artist, const QString &title,
-                          const QString &album);
+QString expandTrackFormat(const QString &pattern, const QString &number, const QString &artist,
+    const QString &title, const QString &album);
 
 // The folders of one sheet below the destination, from the disc texts and the
 // two subfolder choices.
 struct FolderPlan
 {
-    QString artist;           // sanitised disc performer
-    QString album;            // what "%4" gives: sanitised disc title, or "artist - title"
+    QString artist; // sanitised disc performer
+    QString album; // what "%4" gives: sanitised disc title, or "artist - title"
     bool artistFolder = false;
     bool albumFolder = false;
-    QString artistFolderName; // the artist folder's name on disk
-    QString albumFolderName;  // the album folder's name on disk
+    // The names on disk: artist and album, except that "." and ".." (which would
+    // not be a folder of their own) become as many underscores, and "" one.
+    QString artistFolderName;
+    QString albumFolderName;
 };
 
-FolderPlan planFolders(const QString &discPerformer, const QString &discTitle,
-                       bool subArtist, bool subAlbum);
+FolderPlan planFolders(
+    const QString &discPerformer, const QString &discTitle, bool subArtist, bool subAlbum);
 
 // The track's file name, ".wav" included, never a path.
 QString trackFileName(const QString &pattern, const CueTrack &track, const QString &album);

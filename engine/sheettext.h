@@ -9,7 +9,7 @@
 // what old Windows rippers wrote.
 QString decodeSheetText(const QByteArray &bytes);
 
-// Reads a sheet's lines one at a time; LF and CR LF ends give the same lines,
+// Reads a sheet's lines one at a time; LF, CR LF and a lone CR all end a line,
 // and the end of the text is told apart from an empty last line.
 class SheetLines
 {
