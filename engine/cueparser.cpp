@@ -1,1 +1,289 @@
 #include "cueparser.h"
+
+#include "enginehost.h"
+#include "naming.h"
+#include "sheettext.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QtNumeric>
+
+namespace {
+
+// Real sheets are a few kilobytes; the limit keeps a wrongly chosen file (an
+// image renamed to .cue) from being read and parsed as text.
+constexpr qint64 maxSheetBytes = 100000;
+
+class CueText
+{
+    Q_DECLARE_TR_FUNCTIONS(WMain)
+};
+
+QRegularExpression linePattern(const char *pattern)
+{
+    // Unicode properties make \s take the same blanks as QString::trimmed().
+    return QRegularExpression(QRegularExpression::anchoredPattern(QLatin1String(pattern)),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+}
+
+struct LinePatterns
+{
+    QRegularExpression performer = linePattern(R"re(PERFORMER\s*"\s*([^"]*)")re");
+    QRegularExpression title = linePattern(R"re(TITLE\s*"\s*([^"]*)")re");
+    QRegularExpression file = linePattern(R"re(FILE\s*"\s*([^"]*)"\s*WAVE)re");
+    QRegularExpression track = linePattern(R"re(TRACK\s*([0-9]+)\s*AUDIO)re");
+    QRegularExpression index00 = linePattern(R"re(INDEX\s*00\s*([0-9]+):([0-9]+):([0-9]+))re");
+    QRegularExpression index01 = linePattern(R"re(INDEX\s*01\s*([0-9]+):([0-9]+):([0-9]+))re");
+};
+
+bool matchLine(
+    const QRegularExpression &pattern, const QString &line, QRegularExpressionMatch &match)
+{
+    match = pattern.match(line);
+    return match.hasMatch();
+}
+
+// mm:ss:ff in CD frames. Any field may exceed its clock range; only a value that
+// does not fit 64 bits is refused, as nothing could cut audio at such a place.
+bool framePosition(const QRegularExpressionMatch &match, qint64 &position)
+{
+    bool okMinutes = false;
+    bool okSeconds = false;
+    bool okFrames = false;
+    const qint64 minutes = match.captured(1).toLongLong(&okMinutes);
+    const qint64 seconds = match.captured(2).toLongLong(&okSeconds);
+    const qint64 frames = match.captured(3).toLongLong(&okFrames);
+    qint64 a = 0;
+    qint64 b = 0;
+    return okMinutes && okSeconds && okFrames && !qMulOverflow(minutes, qint64(4500), &a)
+        && !qMulOverflow(seconds, qint64(75), &b) && !qAddOverflow(a, b, &a)
+        && !qAddOverflow(a, frames, &position);
+}
+
+// Lines the program has no use for. The keywords are compared as written, in
+// capitals only, and by their beginning (CATALOGUE is skipped too).
+bool isSkipped(const QString &line)
+{
+    return line.isEmpty() || line.startsWith(QLatin1String("CATALOG"))
+        || line.startsWith(QLatin1String("FLAGS")) || line.startsWith(QLatin1String("REM "))
+        || line.startsWith(QLatin1String("ISRC"));
+}
+
+// The WAV image that sits beside a sheet without a FILE line.
+QString defaultWavPath(const QString &fname)
+{
+    QString path = fname;
+    path.replace(QLatin1String(".cue"), QLatin1String(".wav"));
+    path.replace(QLatin1String(".CUE"), QLatin1String(".WAV"));
+    path.replace(QLatin1String(".Cue"), QLatin1String(".Wav"));
+    path.replace(QLatin1String(".cue"), QLatin1String(".wav"), Qt::CaseInsensitive);
+    return path;
+}
+
+class SheetReader
+{
+public:
+    SheetReader(EngineHost &host, const QString &fname, CueSheet &sheet)
+        : m_host(host)
+        , m_fname(fname)
+        , m_native(QDir::toNativeSeparators(fname))
+        , m_sheet(sheet)
+    {
+    }
+
+    bool run();
+
+private:
+    bool fail(const QString &line);
+    bool failSheet(const QString &message);
+    bool stopped();
+    bool readBytes(QByteArray &bytes);
+    bool readLines(SheetLines &lines);
+    bool handleLine(const QString &line);
+    bool handleFile(const QString &reference);
+    bool handleTrack(const QString &digits);
+    bool handleIndex01(qint64 position);
+    void handleIndex00(qint64 position);
+    bool finish();
+
+    bool hasTrack() const { return !m_sheet.tracks.isEmpty(); }
+    bool lastHasNoIndex() const { return hasTrack() && m_sheet.tracks.last().start == -1; }
+
+    EngineHost &m_host;
+    const QString m_fname;
+    const QString m_native;
+    CueSheet &m_sheet;
+    const LinePatterns m_patterns;
+};
+
+bool SheetReader::fail(const QString &line)
+{
+    m_host.error(line);
+    m_host.markSheet(m_fname);
+    return false;
+}
+
+bool SheetReader::failSheet(const QString &message)
+{
+    return fail(m_native + QLatin1String(": ") + message);
+}
+
+bool SheetReader::stopped()
+{
+    if (!m_host.yieldAndCheckStop())
+        return false;
+    fail(CueText::tr("User termination"));
+    return true;
+}
+
+bool SheetReader::readBytes(QByteArray &bytes)
+{
+    QFile file(m_fname);
+    if (!file.exists())
+        return fail(CueText::tr("File not found (%1)").arg(m_native));
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(CueText::tr("Cannot open %1 for reading").arg(m_native));
+    if (file.size() > maxSheetBytes)
+        return fail(CueText::tr("File %1 is too large").arg(m_native));
+    // A device or a pipe has no size to check beforehand: read one byte past
+    // the limit to tell a too large one. A plain file is read at its own size.
+    bytes = file.isSequential() ? file.read(maxSheetBytes + 1) : file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return fail(CueText::tr("Cannot open %1 for reading").arg(m_native));
+    if (bytes.size() > maxSheetBytes)
+        return fail(CueText::tr("File %1 is too large").arg(m_native));
+    return true;
+}
+
+bool SheetReader::run()
+{
+    QByteArray bytes;
+    if (!readBytes(bytes))
+        return false;
+    m_sheet = CueSheet();
+    m_sheet.performer = CueText::tr("Unknown Artist");
+    m_sheet.title = CueText::tr("Unknown Title");
+    m_sheet.wavFile = defaultWavPath(m_fname);
+    SheetLines lines(decodeSheetText(bytes));
+    return readLines(lines) && finish();
+}
+
+bool SheetReader::readLines(SheetLines &lines)
+{
+    QString line;
+    for (;;) {
+        if (stopped())
+            return false;
+        if (!lines.next(line))
+            return true;
+        if (!handleLine(line.trimmed()))
+            return false;
+    }
+}
+
+bool SheetReader::handleLine(const QString &line)
+{
+    if (isSkipped(line))
+        return true;
+    QRegularExpressionMatch match;
+    qint64 position = 0;
+    if (matchLine(m_patterns.performer, line, match)) {
+        (hasTrack() ? m_sheet.tracks.last().performer : m_sheet.performer) = match.captured(1);
+        return true;
+    }
+    if (matchLine(m_patterns.title, line, match)) {
+        (hasTrack() ? m_sheet.tracks.last().title : m_sheet.title) = match.captured(1);
+        return true;
+    }
+    if (matchLine(m_patterns.file, line, match))
+        return handleFile(match.captured(1));
+    if (matchLine(m_patterns.track, line, match))
+        return handleTrack(match.captured(1));
+    if (matchLine(m_patterns.index01, line, match) && framePosition(match, position))
+        return handleIndex01(position);
+    if (matchLine(m_patterns.index00, line, match) && framePosition(match, position)) {
+        handleIndex00(position);
+        return true;
+    }
+    m_host.error(m_native + QLatin1String(": ") + CueText::tr("Invalid line found"));
+    return fail(QLatin1String("    ") + line);
+}
+
+bool SheetReader::handleFile(const QString &reference)
+{
+    if (hasTrack())
+        return fail(fnPrefix(m_fname) + CueText::tr("'FILE' found after track enlisting"));
+    // Rippers write the path of the machine they ran on; only the file name
+    // means anything here, and the image is looked for beside the sheet.
+    QString name = reference;
+    name.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    name = name.mid(name.lastIndexOf(QLatin1Char('/')) + 1);
+    QString candidate = QFileInfo(m_fname).absolutePath();
+    if (!candidate.endsWith(QLatin1Char('/')))
+        candidate += QLatin1Char('/');
+    candidate += name;
+    // No file name holds a NUL; asking the file system would only earn a warning.
+    if (name.contains(QChar::Null) || !QFile::exists(candidate))
+        return failSheet(CueText::tr("Cannot find %1").arg(QDir::toNativeSeparators(candidate)));
+    m_sheet.wavFile = candidate;
+    return true;
+}
+
+bool SheetReader::handleTrack(const QString &digits)
+{
+    if (lastHasNoIndex())
+        return failSheet(CueText::tr("Track without an index found"));
+    CueTrack track;
+    track.number = digits;
+    track.performer = m_sheet.performer;
+    track.title = CueText::tr("Track %1").arg(digits);
+    m_sheet.tracks.append(track);
+    return true;
+}
+
+bool SheetReader::handleIndex01(qint64 position)
+{
+    if (!hasTrack())
+        return failSheet(CueText::tr("Index without a track found"));
+    if (!lastHasNoIndex())
+        return failSheet(CueText::tr("Double index found"));
+    QList<CueTrack> &tracks = m_sheet.tracks;
+    // When this track has a pregap, its INDEX 00 has already ended the
+    // previous track.
+    if (tracks.size() >= 2 && tracks[tracks.size() - 2].end == -1)
+        tracks[tracks.size() - 2].end = position;
+    tracks.last().start = position;
+    return true;
+}
+
+void SheetReader::handleIndex00(qint64 position)
+{
+    // Within the first track there is no earlier track for a pregap to end.
+    QList<CueTrack> &tracks = m_sheet.tracks;
+    if (tracks.size() >= 2)
+        tracks[tracks.size() - 2].end = position;
+}
+
+bool SheetReader::finish()
+{
+    if (lastHasNoIndex())
+        return failSheet(CueText::tr("Track without an index found"));
+    // A sheet that names neither artist nor album would put every such disc into
+    // one "Unknown Artist/Unknown Title" folder; its file name tells them apart.
+    if (m_sheet.performer == CueText::tr("Unknown Artist")
+        && m_sheet.title == CueText::tr("Unknown Title")) {
+        m_sheet.performer = CueText::tr("Various (No information)");
+        m_sheet.title = bareFile(m_fname);
+    }
+    return !stopped();
+}
+
+} // namespace
+
+bool readCueSheet(EngineHost &host, const QString &fname, CueSheet &sheet)
+{
+    return SheetReader(host, fname, sheet).run();
+}
