@@ -15,7 +15,10 @@ QLoggingCategory::CategoryFilter previousFilter = nullptr;
 // toolkit from warning about them at every start.
 void quietSlotWiring(QLoggingCategory *category)
 {
-    previousFilter(category);
+    // installFilter() runs the new filter over every category before it
+    // returns the previous one, so the first pass has none to chain to.
+    if (previousFilter)
+        previousFilter(category);
     if (qstrcmp(category->categoryName(), "qt.core.qmetaobject.connectslotsbyname") == 0)
         category->setEnabled(QtWarningMsg, false);
 }
