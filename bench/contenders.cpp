@@ -1,0 +1,248 @@
+#include "contenders.h"
+
+#include "wmain.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+double cpuSeconds(const rusage &u)
+{
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+double ownCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return cpuSeconds(usage);
+}
+
+const QString completedLine = QStringLiteral("Extraction completed ----------------");
+
+// Lets the window settle (repaints, layout) so that the idle size is idle.
+void settle()
+{
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
+}
+
+} // namespace
+
+WindowContender::WindowContender(WMain &window)
+    : m_window(window)
+    , m_peakResettable(Memory::resetPeak())
+{
+}
+
+void WindowContender::prepare(const Image &image, const QString &dest)
+{
+    m_window.btnClearLog->click();
+    m_window.cuelist->clear();
+    m_window.addFileList({image.cuePath});
+    m_window.destPath->setText(dest);
+    m_window.subArtist->setChecked(false);
+    m_window.subAlbum->setChecked(false);
+    m_window.cbOverwrite->setChecked(false);
+    m_window.trackFormat->setEditText(QStringLiteral("%1 %2 - %3"));
+    settle();
+}
+
+QStringList WindowContender::logLines() const
+{
+    QStringList lines;
+    for (int i = 0; i < m_window.loglist->count(); ++i)
+        lines << m_window.loglist->item(i)->text();
+    return lines;
+}
+
+WindowRunResult WindowContender::run(const Image &image, const QString &dest, int stopAfterMs)
+{
+    prepare(image, dest);
+    WindowRunResult result;
+    if (m_window.cuelist->count() != 1) {
+        result.problem = QStringLiteral("the sheet did not enter the CUE list");
+        return result;
+    }
+
+    LoopWatch watch(!m_peakResettable);
+    QElapsedTimer clock;
+    qint64 stopAt = -1;
+    QTimer stopTimer;
+    stopTimer.setSingleShot(true);
+    // A coarse timer may fire a little early, before the moment it stands for.
+    stopTimer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&stopTimer, &QTimer::timeout, [&] {
+        stopAt = clock.nsecsElapsed();
+        m_window.on_actionStop_triggered();
+    });
+
+    const qint64 idleKb = Memory::residentKb();
+    if (m_peakResettable)
+        Memory::resetPeak();
+    watch.start();
+    const double cpuBefore = ownCpuSeconds();
+    clock.start();
+    if (stopAfterMs >= 0)
+        stopTimer.start(stopAfterMs);
+    m_window.actionStartExtraction->trigger();
+    const qint64 endNs = clock.nsecsElapsed();
+    result.cpuSeconds = ownCpuSeconds() - cpuBefore;
+    watch.stop();
+    stopTimer.stop();
+
+    result.seconds = endNs / 1e9;
+    result.peakGrowthKb = (m_peakResettable ? Memory::peakKb() : watch.sampledPeakKb()) - idleKb;
+    result.longestGapMs = watch.longestGapNs() / 1e6;
+    result.longestGapCpuMs = watch.longestGapCpuNs() / 1e6;
+    result.turns = watch.turns();
+    result.stopped = stopAt >= 0;
+    if (result.stopped) {
+        result.stopLatencyMs = (endNs - stopAt) / 1e6;
+        result.stopWaitMs = (stopAt - qint64(stopAfterMs) * 1000000) / 1e6;
+    }
+
+    const QStringList lines = logLines();
+    if (result.stopped) {
+        // A stop that comes after the last track was written (during the
+        // closing lines) lets the run complete; either way the run has ended.
+        const bool terminated = lines.contains(QStringLiteral("User termination"))
+            && m_window.cuelist->count() == 1;
+        result.stopLanded = terminated;
+        result.ok = terminated || (!lines.isEmpty() && lines.last() == completedLine);
+        if (!result.ok)
+            result.problem = QStringLiteral("the stop did not end the run: ") + lines.join(" | ");
+    } else {
+        result.ok = !lines.isEmpty() && lines.last() == completedLine
+            && m_window.cuelist->count() == 0 && watch.boxes().isEmpty();
+        if (!result.ok)
+            result.problem = QStringLiteral("the run did not complete: ")
+                + (lines + watch.boxes()).join(" | ");
+    }
+    if (m_window.actionStop->isEnabled() || !m_window.actionStartExtraction->isEnabled()) {
+        result.ok = false;
+        result.problem += QStringLiteral(" (controls not restored)");
+    }
+    return result;
+}
+
+QStringList windowTracks(const QString &dest)
+{
+    QStringList files;
+    const QDir dir(dest);
+    for (const QString &name : dir.entryList({QStringLiteral("*.wav")}, QDir::Files, QDir::Name))
+        files << dir.filePath(name);
+    return files;
+}
+
+CommandTime timeCommand(const QString &program, const QStringList &args, QString *problem)
+{
+    CommandTime result;
+    const QString path = QStandardPaths::findExecutable(program);
+    if (path.isEmpty()) {
+        *problem = program + QStringLiteral(" is not installed");
+        return result;
+    }
+    // posix_spawn and wait4 rather than QProcess: the child's CPU time comes
+    // with its exit status, and no pipe or event loop sits in the timing.
+    QList<QByteArray> storage{QFile::encodeName(path)};
+    for (const QString &arg : args)
+        storage << QFile::encodeName(arg);
+    std::vector<char *> argv;
+    for (QByteArray &a : storage)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+
+    QElapsedTimer clock;
+    clock.start();
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        *problem = QStringLiteral("cannot start %1").arg(path);
+        return result;
+    }
+    int status = 0;
+    rusage usage{};
+    while (wait4(pid, &status, 0, &usage) < 0) {
+        if (errno != EINTR) {
+            *problem = QStringLiteral("lost %1").arg(program);
+            return result;
+        }
+    }
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        *problem = QStringLiteral("%1 %2 failed").arg(program, args.join(QLatin1Char(' ')));
+        return result;
+    }
+    result.seconds = seconds;
+    result.cpuSeconds = cpuSeconds(usage);
+    return result;
+}
+
+bool shnsplitInstalled()
+{
+    return !QStandardPaths::findExecutable(QStringLiteral("shnsplit")).isEmpty();
+}
+
+QStringList shnsplitArgs(const Image &image, const QString &dest)
+{
+    return {QStringLiteral("-f"), image.cuePath, QStringLiteral("-o"), QStringLiteral("wav"),
+            QStringLiteral("-d"), dest, image.wavPath};
+}
+
+QStringList shnsplitTracks(const QString &dest)
+{
+    // shnsplit names its files split-track01.wav, split-track02.wav...
+    return windowTracks(dest);
+}
+
+void clearFolder(const QString &dest)
+{
+    QDir(dest).removeRecursively();
+    QDir().mkpath(dest);
+}
+
+QString compareFiles(const QStringList &ours, const QStringList &theirs)
+{
+    if (ours.size() != theirs.size())
+        return QStringLiteral("%1 files against %2").arg(ours.size()).arg(theirs.size());
+    const qint64 piece = 1 << 20;
+    std::unique_ptr<char[]> a(new char[piece]);
+    std::unique_ptr<char[]> b(new char[piece]);
+    for (int i = 0; i < ours.size(); ++i) {
+        QFile x(ours[i]);
+        QFile y(theirs[i]);
+        if (!x.open(QIODevice::ReadOnly) || !y.open(QIODevice::ReadOnly))
+            return QStringLiteral("cannot read %1 or %2").arg(ours[i], theirs[i]);
+        if (x.size() != y.size())
+            return QStringLiteral("%1 and %2 differ in size").arg(ours[i], theirs[i]);
+        for (qint64 left = x.size(); left > 0;) {
+            const qint64 n = qMin(left, piece);
+            if (x.read(a.get(), n) != n || y.read(b.get(), n) != n
+                || std::memcmp(a.get(), b.get(), n) != 0)
+                return QStringLiteral("%1 and %2 differ").arg(ours[i], theirs[i]);
+            left -= n;
+        }
+    }
+    return QString();
+}

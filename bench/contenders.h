@@ -1,0 +1,70 @@
+#pragma once
+
+#include "fixtures.h"
+#include "probes.h"
+
+#include <QString>
+#include <QStringList>
+
+class WMain;
+
+// One timed extraction run through the window, as a user starts it.
+struct WindowRunResult
+{
+    bool ok = false;
+    QString problem;
+    double seconds = 0;
+    double cpuSeconds = 0; // user + system time of this process during the run
+    qint64 peakGrowthKb = 0;
+    double longestGapMs = 0;
+    double longestGapCpuMs = 0;
+    int turns = 0;
+    // Stop runs: from the Stop slot to the end of the run, and how long the
+    // request waited for a turn of the event loop after its moment came.
+    bool stopped = false;
+    bool stopLanded = false; // false: the run had nothing left to stop
+    double stopLatencyMs = 0;
+    double stopWaitMs = 0;
+};
+
+// Drives a real WMain on whatever platform the application runs on: the
+// sheet in the CUE list, the destination typed in, Start triggered.
+class WindowContender
+{
+public:
+    explicit WindowContender(WMain &window);
+
+    // stopAfterMs >= 0 asks for a stop that many milliseconds into the run.
+    WindowRunResult run(const Image &image, const QString &dest, int stopAfterMs = -1);
+    bool peakResettable() const { return m_peakResettable; }
+
+private:
+    void prepare(const Image &image, const QString &dest);
+    QStringList logLines() const;
+
+    WMain &m_window;
+    bool m_peakResettable;
+};
+
+// The track files a window run leaves in dest, in track order.
+QStringList windowTracks(const QString &dest);
+
+struct CommandTime
+{
+    double seconds = -1; // -1: it could not start or failed
+    double cpuSeconds = 0;
+};
+
+// Wall and CPU time of a command from start to exit; on failure the reason
+// goes to problem.
+CommandTime timeCommand(const QString &program, const QStringList &args, QString *problem);
+
+bool shnsplitInstalled();
+QStringList shnsplitArgs(const Image &image, const QString &dest);
+// shnsplit's files in dest, in track order.
+QStringList shnsplitTracks(const QString &dest);
+
+// Empties dest (keeping the folder), outside every timing.
+void clearFolder(const QString &dest);
+// Empty when both lists name byte-identical files.
+QString compareFiles(const QStringList &ours, const QStringList &theirs);
