@@ -1,0 +1,127 @@
+// Writes a demo disc to try the program on: a CUE sheet with three short
+// tracks of tones and the WAV image that it names.
+//   splitmere_makedemo <folder>
+// The sheet is written after the image, so a folder that holds the sheet
+// holds the whole disc.
+
+#include <QByteArray>
+#include <QDir>
+#include <QSaveFile>
+#include <QTextStream>
+#include <QtMath>
+
+#include <cstdio>
+
+namespace {
+
+struct Tone
+{
+    const char *title;
+    double hertz;
+};
+
+const Tone Tones[] = {{"Low Tone", 220.0}, {"Middle Tone", 440.0}, {"High Tone", 880.0}};
+constexpr int Rate = 44100;
+constexpr int Channels = 2;
+constexpr int SecondsPerTrack = 3;
+constexpr int FramesPerTrack = Rate * SecondsPerTrack;
+// Long enough to keep the start and end of each tone from clicking.
+constexpr int FadeFrames = Rate / 50;
+
+void appendLe16(QByteArray &b, quint16 v)
+{
+    b.append(char(v & 0xff));
+    b.append(char(v >> 8));
+}
+
+void appendLe32(QByteArray &b, quint32 v)
+{
+    for (int i = 0; i < 4; ++i)
+        b.append(char((v >> (8 * i)) & 0xff));
+}
+
+QByteArray toneFrames(double hertz)
+{
+    QByteArray b;
+    b.reserve(FramesPerTrack * Channels * 2);
+    for (int i = 0; i < FramesPerTrack; ++i) {
+        const int edge = qMin(i, FramesPerTrack - 1 - i);
+        const double fade = edge < FadeFrames ? double(edge) / FadeFrames : 1.0;
+        const double v = 0.25 * fade * qSin(2 * M_PI * hertz * i / Rate);
+        const auto sample = qint16(qRound(v * 32767));
+        for (int c = 0; c < Channels; ++c)
+            appendLe16(b, quint16(sample));
+    }
+    return b;
+}
+
+QByteArray waveImage()
+{
+    QByteArray data;
+    for (const Tone &t : Tones)
+        data += toneFrames(t.hertz);
+    QByteArray b("RIFF");
+    appendLe32(b, quint32(36 + data.size()));
+    b += "WAVEfmt ";
+    appendLe32(b, 16);
+    appendLe16(b, 1); // PCM
+    appendLe16(b, Channels);
+    appendLe32(b, Rate);
+    appendLe32(b, Rate * Channels * 2);
+    appendLe16(b, Channels * 2);
+    appendLe16(b, 16);
+    b += "data";
+    appendLe32(b, quint32(data.size()));
+    return b + data;
+}
+
+QByteArray cueSheet(const QString &waveName)
+{
+    QString text;
+    QTextStream out(&text);
+    out << "PERFORMER \"The Sine Waves\"\n"
+        << "TITLE \"Three Tones\"\n"
+        << "FILE \"" << waveName << "\" WAVE\n";
+    int track = 0;
+    for (const Tone &t : Tones) {
+        out << QStringLiteral("  TRACK %1 AUDIO\n").arg(track + 1, 2, 10, QLatin1Char('0'))
+            << "    TITLE \"" << t.title << "\"\n"
+            << QStringLiteral("    INDEX 01 %1:%2:00\n")
+                   .arg(track * SecondsPerTrack / 60, 2, 10, QLatin1Char('0'))
+                   .arg(track * SecondsPerTrack % 60, 2, 10, QLatin1Char('0'));
+        ++track;
+    }
+    out.flush();
+    return text.toLatin1();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        std::fprintf(stderr, "Cannot write %s\n", qPrintable(QDir::toNativeSeparators(path)));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
+        return 2;
+    }
+    const QDir dir(QFile::decodeName(argv[1]));
+    if (!dir.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "Cannot create %s\n", argv[1]);
+        return 1;
+    }
+    const QString waveName = QStringLiteral("tone-sampler.wav");
+    const QString sheet = dir.absoluteFilePath(QStringLiteral("tone-sampler.cue"));
+    if (!writeFile(dir.filePath(waveName), waveImage()) || !writeFile(sheet, cueSheet(waveName)))
+        return 1;
+    std::printf("%s\n", qPrintable(QDir::toNativeSeparators(sheet)));
+    return 0;
+}
