@@ -7,9 +7,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -20,6 +22,8 @@ namespace {
 char buf[8388608];
 
 const qint64 maxChunkFrames = 2097152;
+// How much of the buffer one read and one write move at a time.
+const qint64 pieceBytes = 1 << 20;
 const int headerSize = 44;
 // The data size is a 32-bit field and the RIFF size adds 36 to it.
 const qint64 maxDataBytes = qint64(std::numeric_limits<quint32>::max()) - 36;
@@ -77,6 +81,78 @@ struct TrackRange
     qint64 length = 0; // frames the image holds of them
 };
 
+// The file a track is written to: a new file beside the target, renamed over
+// it once the track is complete, so that a stop or a failure never leaves a
+// partial track and never costs an older file of that name. Nothing is forced
+// to disk before the rename: waiting for the disk after every track made a
+// split several times slower than a copy of the image, and the tracks are then
+// as durable as such a copy.
+class PartFile
+{
+public:
+    explicit PartFile(const QString &target) : m_target(target) {}
+    ~PartFile() { discard(); }
+    PartFile(const PartFile &) = delete;
+    PartFile &operator=(const PartFile &) = delete;
+
+    bool open();
+    QFile &file() { return m_file; }
+    bool commit();
+    void discard();
+
+private:
+    const QString m_target;
+    QFile m_file;
+    bool m_open = false;
+};
+
+bool PartFile::open()
+{
+    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    // A replaced file keeps its permissions; a new one gets the usual ones.
+    const QFile::Permissions keep
+        = QFileInfo::exists(m_target) ? QFile::permissions(m_target) : QFile::Permissions();
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        QString name = m_target + QLatin1Char('.');
+        for (int i = 0; i < 6; ++i)
+            name += QLatin1Char(letters[QRandomGenerator::global()->bounded(62)]);
+        m_file.setFileName(name);
+        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+            m_open = true;
+            if (keep)
+                m_file.setPermissions(keep);
+            return true;
+        }
+        // Anything but a clash of names will not go away with another name.
+        if (!m_file.exists())
+            break;
+    }
+    return false;
+}
+
+bool PartFile::commit()
+{
+    m_file.close();
+    if (m_file.error() != QFileDevice::NoError)
+        return false;
+    // rename() replaces an older file in one step, which QFile::rename() won't.
+    if (std::rename(QFile::encodeName(m_file.fileName()).constData(),
+            QFile::encodeName(m_target).constData())
+        != 0)
+        return false;
+    m_open = false;
+    return true;
+}
+
+void PartFile::discard()
+{
+    if (!m_open)
+        return;
+    m_file.close();
+    m_file.remove();
+    m_open = false;
+}
+
 class TrackWriter
 {
     Q_DECLARE_TR_FUNCTIONS(WMain)
@@ -94,7 +170,8 @@ private:
     bool checkTarget(const QString &path, bool &skip);
     bool reportEmpty(const QString &path, const CueTrack &track, const TrackRange &range);
     bool writeFile(const QString &path, const CueTrack &track, const TrackRange &range);
-    bool copyFrames(QSaveFile &out, const QString &path, const TrackRange &range, qint64 &copied);
+    bool copyFrames(PartFile &part, const QString &path, const TrackRange &range, qint64 &copied);
+    bool moveChunk(QFile &out, qint64 position, qint64 frames, qint64 &got);
     bool fail(const QString &line);
     bool userStop();
     void reportCutShort(const CueTrack &track);
@@ -226,13 +303,12 @@ bool TrackWriter::reportEmpty(const QString &path, const CueTrack &track, const 
 
 bool TrackWriter::writeFile(const QString &path, const CueTrack &track, const TrackRange &range)
 {
-    // Until commit() the track lives in a temporary file beside its target,
-    // and the destructor throws it away: every early return below leaves the
+    // Every early return below throws the part file away and leaves the
     // folder as it was, an older file of that name included.
-    QSaveFile out(path);
-    out.setDirectWriteFallback(false);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    PartFile part(path);
+    if (!part.open())
         return fail(m_prefix + tr("Cannot write file %1").arg(native(path)));
+    QFile &out = part.file();
     if (m_host.yieldAndCheckStop())
         return userStop();
     m_host.information(m_prefix + tr("Writing %1...").arg(native(path)));
@@ -245,12 +321,12 @@ bool TrackWriter::writeFile(const QString &path, const CueTrack &track, const Tr
         return userStop();
 
     qint64 copied = 0;
-    if (!copyFrames(out, path, range, copied))
+    if (!copyFrames(part, path, range, copied))
         return false;
     // The image shrank under us before this track: treat it like a track that
     // starts past the end rather than leave a file without audio.
     if (copied == 0) {
-        out.cancelWriting();
+        part.discard();
         return reportEmpty(path, track, {range.start, range.wanted, 0});
     }
     if (copied < range.wanted)
@@ -260,35 +336,58 @@ bool TrackWriter::writeFile(const QString &path, const CueTrack &track, const Tr
     fillHeader(header, copied * m_frameBytes);
     out.seek(0);
     out.write(header, headerSize);
-    if (!out.commit())
+    if (!part.commit())
         return fail(m_prefix + tr("Cannot write file %1").arg(native(path)));
     m_written.insert(QFileInfo(path).canonicalFilePath());
     return true;
 }
 
 bool TrackWriter::copyFrames(
-    QSaveFile &out, const QString &path, const TrackRange &range, qint64 &copied)
+    PartFile &part, const QString &path, const TrackRange &range, qint64 &copied)
 {
+    QFile &out = part.file();
     const qint64 chunkFrames = qMin(maxChunkFrames, qint64(sizeof buf) / m_frameBytes);
     qint64 position = range.start;
     qint64 remaining = range.length;
     while (remaining > 0) {
         // Fewer frames than asked means the image ends here (it may have
         // shrunk since it was checked): waiting for more would never end.
-        const qint64 got = m_source.readFrames(buf, position, qMin(remaining, chunkFrames));
+        qint64 got = 0;
+        if (!moveChunk(out, position, qMin(remaining, chunkFrames), got))
+            return fail(m_prefix + tr("Error writing %1 (check disk space?)").arg(native(path)));
         if (got <= 0)
             break;
-        const qint64 bytes = got * m_frameBytes;
-        if (out.write(buf, bytes) != bytes)
-            return fail(m_prefix + tr("Error writing %1 (check disk space?)").arg(native(path)));
         copied += got;
         if (m_host.yieldAndCheckStop()) {
-            out.cancelWriting();
+            part.discard();
             m_host.yieldAndCheckStop(); // one more turn once the file is gone
             return userStop();
         }
         remaining -= got;
         position += got;
+    }
+    return true;
+}
+
+// One chunk from the image into the track file, in pieces that stay in the
+// processor's cache between the read and the write: moving a chunk in one go
+// through the whole buffer was several times slower here. False when writing
+// failed; fewer frames than asked (got) means the image ends there.
+bool TrackWriter::moveChunk(QFile &out, qint64 position, qint64 frames, qint64 &got)
+{
+    const qint64 pieceFrames = qMax<qint64>(1, pieceBytes / m_frameBytes);
+    got = 0;
+    while (got < frames) {
+        const qint64 want = qMin(frames - got, pieceFrames);
+        const qint64 n = m_source.readFrames(buf, position + got, want);
+        if (n <= 0)
+            return true;
+        const qint64 bytes = n * m_frameBytes;
+        if (out.write(buf, bytes) != bytes)
+            return false;
+        got += n;
+        if (n < want)
+            return true;
     }
     return true;
 }
