@@ -1,7 +1,5 @@
 #include "contenders.h"
 
-#include "wmain.h"
-
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -28,7 +26,7 @@ double cpuSeconds(const rusage &u)
 
 double ownCpuSeconds()
 {
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return cpuSeconds(usage);
 }
@@ -44,7 +42,23 @@ void settle()
 
 } // namespace
 
-WindowContender::WindowContender(WMain &window)
+void BenchWindow::lognormal(const QString &s)
+{
+    m_clock.start();
+    WMain::lognormal(s);
+    logNs += m_clock.nsecsElapsed();
+    ++logLines;
+}
+
+void BenchWindow::logerror(const QString &s)
+{
+    m_clock.start();
+    WMain::logerror(s);
+    logNs += m_clock.nsecsElapsed();
+    ++logLines;
+}
+
+WindowContender::WindowContender(BenchWindow &window)
     : m_window(window)
     , m_peakResettable(Memory::resetPeak())
 {
@@ -95,6 +109,8 @@ WindowRunResult WindowContender::run(const Image &image, const QString &dest, in
     const qint64 idleKb = Memory::residentKb();
     if (m_peakResettable)
         Memory::resetPeak();
+    m_window.logNs = 0;
+    m_window.logLines = 0;
     watch.start();
     const double cpuBefore = ownCpuSeconds();
     clock.start();
@@ -103,6 +119,8 @@ WindowRunResult WindowContender::run(const Image &image, const QString &dest, in
     m_window.actionStartExtraction->trigger();
     const qint64 endNs = clock.nsecsElapsed();
     result.cpuSeconds = ownCpuSeconds() - cpuBefore;
+    result.logMs = m_window.logNs / 1e6;
+    result.logLines = m_window.logLines;
     watch.stop();
     stopTimer.stop();
 
@@ -121,8 +139,8 @@ WindowRunResult WindowContender::run(const Image &image, const QString &dest, in
     if (result.stopped) {
         // A stop that comes after the last track was written (during the
         // closing lines) lets the run complete; either way the run has ended.
-        const bool terminated = lines.contains(QStringLiteral("User termination"))
-            && m_window.cuelist->count() == 1;
+        const bool terminated
+            = lines.contains(QStringLiteral("User termination")) && m_window.cuelist->count() == 1;
         result.stopLanded = terminated;
         result.ok = terminated || (!lines.isEmpty() && lines.last() == completedLine);
         if (!result.ok)
@@ -160,7 +178,7 @@ CommandTime timeCommand(const QString &program, const QStringList &args, QString
     }
     // posix_spawn and wait4 rather than QProcess: the child's CPU time comes
     // with its exit status, and no pipe or event loop sits in the timing.
-    QList<QByteArray> storage{QFile::encodeName(path)};
+    QList<QByteArray> storage {QFile::encodeName(path)};
     for (const QString &arg : args)
         storage << QFile::encodeName(arg);
     std::vector<char *> argv;
@@ -182,7 +200,7 @@ CommandTime timeCommand(const QString &program, const QStringList &args, QString
         return result;
     }
     int status = 0;
-    rusage usage{};
+    rusage usage {};
     while (wait4(pid, &status, 0, &usage) < 0) {
         if (errno != EINTR) {
             *problem = QStringLiteral("lost %1").arg(program);
@@ -207,7 +225,7 @@ bool shnsplitInstalled()
 QStringList shnsplitArgs(const Image &image, const QString &dest)
 {
     return {QStringLiteral("-f"), image.cuePath, QStringLiteral("-o"), QStringLiteral("wav"),
-            QStringLiteral("-d"), dest, image.wavPath};
+        QStringLiteral("-d"), dest, image.wavPath};
 }
 
 QStringList shnsplitTracks(const QString &dest)

@@ -59,7 +59,7 @@ QList<qint64> trackStarts(qint64 totalCd, int tracks, quint64 seed)
 {
     QList<qint64> weights;
     qint64 sum = 0;
-    Noise noise{seed * 0x9E3779B97F4A7C15ULL + 1};
+    Noise noise {seed * 0x9E3779B97F4A7C15ULL + 1};
     for (int t = 0; t < tracks; ++t) {
         quint64 v;
         noise.fill(reinterpret_cast<char *>(&v), 8);
@@ -94,8 +94,8 @@ bool writeSheet(const Image &image)
         << "FILE \"" << QFileInfo(image.wavPath).fileName() << "\" WAVE\n";
     for (int t = 0; t < image.trackStarts.size(); ++t) {
         out << QStringLiteral("  TRACK %1 AUDIO\n").arg(t + 1, 2, 10, QLatin1Char('0'))
-            << QStringLiteral("    TITLE \"Piece %1\"\n").arg(t + 1)
-            << "    INDEX 01 " << msf(image.trackStarts[t]) << "\n";
+            << QStringLiteral("    TITLE \"Piece %1\"\n").arg(t + 1) << "    INDEX 01 "
+            << msf(image.trackStarts[t]) << "\n";
     }
     out.flush();
     return file.error() == QFileDevice::NoError;
@@ -112,7 +112,7 @@ bool writeWav(const Image &image, quint64 seed)
     if (file.write(header, 44) != 44)
         return false;
     std::unique_ptr<char[]> block(new char[ioBlock]);
-    Noise noise{seed};
+    Noise noise {seed};
     for (qint64 left = dataBytes; left > 0;) {
         const qint64 n = qMin(left, ioBlock);
         noise.fill(block.get(), ioBlock);
@@ -139,7 +139,7 @@ QString Image::describe() const
 }
 
 Image makeImage(const QString &dir, const QString &name, int minutes, int rate, int bits,
-                int tracks, quint64 seed)
+    int tracks, quint64 seed)
 {
     Image image;
     image.name = name;
@@ -164,8 +164,7 @@ bool readAt(QFile &file, qint64 offset, char *to, qint64 n)
     return file.seek(offset) && file.read(to, n) == n;
 }
 
-QString checkTrack(QFile &source, const Image &image, qint64 first, qint64 end,
-                   const QString &path)
+QString checkTrack(QFile &source, const Image &image, qint64 first, qint64 end, const QString &path)
 {
     QFile track(path);
     if (!track.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
@@ -175,7 +174,9 @@ QString checkTrack(QFile &source, const Image &image, qint64 first, qint64 end,
     const qint64 frames = end - first;
     if (track.size() != 44 + frames * outFrame)
         return QStringLiteral("%1 holds %2 bytes, not %3")
-            .arg(path).arg(track.size()).arg(44 + frames * outFrame);
+            .arg(path)
+            .arg(track.size())
+            .arg(44 + frames * outFrame);
     char want[44];
     char got[44];
     canonicalHeader(want, image.channels, image.rate, 16, frames * outFrame);
@@ -211,15 +212,15 @@ QString checkTracks(const Image &image, const QStringList &trackFiles)
 {
     if (trackFiles.size() != image.trackStarts.size())
         return QStringLiteral("%1 track files, not %2")
-            .arg(trackFiles.size()).arg(image.trackStarts.size());
+            .arg(trackFiles.size())
+            .arg(image.trackStarts.size());
     QFile source(image.wavPath);
     if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return QStringLiteral("cannot read the image");
     for (int t = 0; t < trackFiles.size(); ++t) {
         const qint64 first = image.trackStarts[t] * image.rate / 75;
-        const qint64 end = t + 1 < trackFiles.size()
-            ? image.trackStarts[t + 1] * image.rate / 75
-            : image.frames;
+        const qint64 end
+            = t + 1 < trackFiles.size() ? image.trackStarts[t + 1] * image.rate / 75 : image.frames;
         const QString problem = checkTrack(source, image, first, end, trackFiles[t]);
         if (!problem.isEmpty())
             return problem;

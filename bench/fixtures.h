@@ -27,7 +27,7 @@ struct Image
 // Writes image and sheet into dir; the samples depend only on seed, so every
 // run of the benchmark cuts the same audio. Empty name on failure.
 Image makeImage(const QString &dir, const QString &name, int minutes, int rate, int bits,
-                int tracks, quint64 seed);
+    int tracks, quint64 seed);
 
 // The bytes of every track file as the image and sheet define them (a 16-bit
 // source copied, a 24-bit one truncated to its upper two bytes), compared with

@@ -58,7 +58,11 @@ bool hasSpeedTargets(const QString &name)
 class Bench
 {
 public:
-    explicit Bench(const Options &options) : m_options(options), m_contender(m_window) {}
+    explicit Bench(const Options &options)
+        : m_options(options)
+        , m_contender(m_window)
+    {
+    }
     int run();
 
 private:
@@ -66,19 +70,17 @@ private:
     void measure(ImageResult &r);
     void checkOutput(ImageResult &r);
     void timeRound(ImageResult &r, int round);
-    void timeWindow(ImageResult &r);
-    void timeCp(ImageResult &r);
-    void timeShnsplit(ImageResult &r);
     void stopRuns(ImageResult &r);
 
     Options m_options;
-    WMain m_window;
+    BenchWindow m_window;
     WindowContender m_contender;
-    QRandomGenerator m_random{20240611};
+    QRandomGenerator m_random {20240611};
     QList<Image> m_images;
     QString m_runOut;
     QString m_cpOut;
     QString m_shnOut;
+    QString m_problem;
 };
 
 int Bench::run()
@@ -97,13 +99,14 @@ int Bench::run()
     m_window.show();
     say(QStringLiteral("Peak memory: %1")
             .arg(m_contender.peakResettable()
-                     ? QStringLiteral("VmHWM after resetting it through /proc/self/clear_refs")
-                     : QStringLiteral("VmRSS sampled at every turn of the event loop")));
+                    ? QStringLiteral("VmHWM after resetting it through /proc/self/clear_refs")
+                    : QStringLiteral("VmRSS sampled at every turn of the event loop")));
     if (!shnsplitInstalled())
         say(QStringLiteral("shnsplit is not installed: timing the window against cp only"));
 
-    // The first run of the program touches the static copy buffer; it is
-    // reported on its own and every image below starts warm.
+    // The first run of the program pays once for what stays made (the part of
+    // the copy buffer it touches, icons, fonts); it is reported on its own and
+    // every image below starts warm.
     clearFolder(m_runOut);
     clearFolder(m_cpOut);
     clearFolder(m_shnOut);
@@ -128,8 +131,9 @@ int Bench::run()
         results << r;
     }
     const int missed = printTargets(results, firstGrowth, Targets());
-    say(QStringLiteral("%1 target(s) missed%2").arg(missed).arg(
-        failed ? QStringLiteral("; some runs FAILED (see PROBLEM lines)") : QString()));
+    say(QStringLiteral("%1 target(s) missed%2")
+            .arg(missed)
+            .arg(failed ? QStringLiteral("; some runs FAILED (see PROBLEM lines)") : QString()));
     return failed ? 1 : 0;
 }
 
@@ -142,8 +146,8 @@ bool Bench::makeImages(const QString &dir)
             continue;
         QElapsedTimer clock;
         clock.start();
-        const Image image = makeImage(dir, QLatin1String(spec.name), spec.minutes, spec.rate,
-                                      spec.bits, 20, seed);
+        const Image image = makeImage(
+            dir, QLatin1String(spec.name), spec.minutes, spec.rate, spec.bits, 20, seed);
         if (image.name.isEmpty()) {
             say(QStringLiteral("Cannot write the %1 image into %2").arg(spec.name, dir));
             return false;
@@ -204,69 +208,52 @@ void Bench::checkOutput(ImageResult &r)
 // The contenders take turns in a different order every round, so that none
 // of them always follows the same one. Each one's files go as soon as it is
 // done, so that nobody is timed while the kernel still holds another's
-// unwritten gigabyte.
+// unwritten gigabyte. A round counts only when every contender finished it,
+// so that the per-round ratios compare like with like.
 void Bench::timeRound(ImageResult &r, int round)
 {
     const bool withShn = r.image.bits == 16 && shnsplitInstalled();
     const int count = withShn ? 3 : 2;
+    WindowRunResult run;
+    CommandTime cp;
+    CommandTime shn;
     for (int i = 0; i < count; ++i) {
         switch ((round + i) % count) {
         case 0:
-            timeWindow(r);
+            run = m_contender.run(r.image, m_runOut);
+            clearFolder(m_runOut);
+            r.everyGrowthMiB << run.peakGrowthKb / 1024.0;
+            if (!run.ok)
+                r.problems << run.problem;
             break;
         case 1:
-            timeCp(r);
+            cp = timeCommand(QStringLiteral("cp"), {r.image.wavPath, m_cpOut + '/'}, &m_problem);
+            clearFolder(m_cpOut);
             break;
         default:
-            timeShnsplit(r);
+            shn = timeCommand(
+                QStringLiteral("shnsplit"), shnsplitArgs(r.image, m_shnOut), &m_problem);
+            clearFolder(m_shnOut);
             break;
         }
     }
-}
-
-void Bench::timeWindow(ImageResult &r)
-{
-    const WindowRunResult result = m_contender.run(r.image, m_runOut);
-    clearFolder(m_runOut);
-    r.everyGrowthMiB << result.peakGrowthKb / 1024.0;
-    if (!result.ok) {
-        r.problems << result.problem;
+    if (cp.seconds < 0 || (withShn && shn.seconds < 0))
+        r.problems << m_problem;
+    if (!run.ok || cp.seconds < 0 || (withShn && shn.seconds < 0))
         return;
+    r.run << run.seconds;
+    r.runCpu << run.cpuSeconds;
+    r.growthMiB << run.peakGrowthKb / 1024.0;
+    r.gapMs << run.longestGapMs;
+    r.gapCpuMs << run.longestGapCpuMs;
+    r.logMs << run.logMs;
+    r.turns << run.turns;
+    r.cp << cp.seconds;
+    r.cpCpu << cp.cpuSeconds;
+    if (withShn) {
+        r.shnsplit << shn.seconds;
+        r.shnsplitCpu << shn.cpuSeconds;
     }
-    r.run << result.seconds;
-    r.runCpu << result.cpuSeconds;
-    r.growthMiB << result.peakGrowthKb / 1024.0;
-    r.gapMs << result.longestGapMs;
-    r.gapCpuMs << result.longestGapCpuMs;
-    r.turns << result.turns;
-}
-
-void Bench::timeCp(ImageResult &r)
-{
-    QString problem;
-    const CommandTime time = timeCommand(QStringLiteral("cp"), {r.image.wavPath, m_cpOut + '/'},
-                                         &problem);
-    clearFolder(m_cpOut);
-    if (time.seconds < 0) {
-        r.problems << problem;
-        return;
-    }
-    r.cp << time.seconds;
-    r.cpCpu << time.cpuSeconds;
-}
-
-void Bench::timeShnsplit(ImageResult &r)
-{
-    QString problem;
-    const CommandTime time = timeCommand(QStringLiteral("shnsplit"),
-                                         shnsplitArgs(r.image, m_shnOut), &problem);
-    clearFolder(m_shnOut);
-    if (time.seconds < 0) {
-        r.problems << problem;
-        return;
-    }
-    r.shnsplit << time.seconds;
-    r.shnsplitCpu << time.cpuSeconds;
 }
 
 // Stops at random moments of a run; a moment the run outlives is drawn again.
@@ -298,22 +285,19 @@ void Bench::stopRuns(ImageResult &r)
 Options parseOptions(const QApplication &app)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Times whole extraction runs against cp and shnsplit on generated images."));
+    parser.setApplicationDescription(
+        QStringLiteral("Times whole extraction runs against cp and shnsplit on generated images."));
     parser.addHelpOption();
     const QCommandLineOption rounds(QStringLiteral("rounds"),
-                                    QStringLiteral("Timed rounds per image (5)."),
-                                    QStringLiteral("n"), QStringLiteral("5"));
+        QStringLiteral("Timed rounds per image (5)."), QStringLiteral("n"), QStringLiteral("5"));
     const QCommandLineOption stops(QStringLiteral("stops"),
-                                   QStringLiteral("Stops at random moments per image (20)."),
-                                   QStringLiteral("n"), QStringLiteral("20"));
+        QStringLiteral("Stops at random moments per image (20)."), QStringLiteral("n"),
+        QStringLiteral("20"));
     const QCommandLineOption dir(QStringLiteral("dir"),
-                                 QStringLiteral("Where the temporary folder goes (%1).")
-                                     .arg(QDir::tempPath()),
-                                 QStringLiteral("path"), QDir::tempPath());
+        QStringLiteral("Where the temporary folder goes (%1).").arg(QDir::tempPath()),
+        QStringLiteral("path"), QDir::tempPath());
     const QCommandLineOption only(QStringLiteral("only"),
-                                  QStringLiteral("Only these images: cd10, cd74, hd40."),
-                                  QStringLiteral("names"));
+        QStringLiteral("Only these images: cd10, cd74, hd40."), QStringLiteral("names"));
     parser.addOptions({rounds, stops, dir, only});
     parser.process(app);
     Options options;

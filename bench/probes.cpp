@@ -12,7 +12,7 @@ namespace {
 
 qint64 threadCpuNs()
 {
-    timespec t{};
+    timespec t {};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
 }

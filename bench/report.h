@@ -10,16 +10,17 @@ struct ImageResult
 {
     Image image;
     bool speedTargets = true;
-    QList<double> run;      // seconds
-    QList<double> cp;       // seconds
+    QList<double> run; // seconds
+    QList<double> cp; // seconds
     QList<double> shnsplit; // seconds; empty when not installed or not a 16-bit image
     QList<double> runCpu; // CPU seconds, which other load on the machine disturbs less
     QList<double> cpCpu;
     QList<double> shnsplitCpu;
-    QList<double> growthMiB;      // timed rounds
+    QList<double> logMs; // of each run, in the log panel
+    QList<double> growthMiB; // timed rounds
     QList<double> everyGrowthMiB; // every run of the image: check, rounds, stops
-    QList<double> gapMs;     // timed rounds
-    QList<double> gapCpuMs;  // how much of each longest gap was spent on a CPU
+    QList<double> gapMs; // timed rounds
+    QList<double> gapCpuMs; // how much of each longest gap was spent on a CPU
     QList<double> stopGapMs; // stop runs
     QList<int> turns;
     QList<double> stopLatencyMs;
@@ -41,6 +42,6 @@ struct Targets
 void printImage(const ImageResult &r);
 // One line per target with the figure and whether it is met; returns how many
 // were missed.
-int printTargets(const QList<ImageResult> &results, double firstRunGrowthMiB,
-                 const Targets &targets);
+int printTargets(
+    const QList<ImageResult> &results, double firstRunGrowthMiB, const Targets &targets);
 void say(const QString &line);
