@@ -119,8 +119,10 @@ bool PartFile::open()
         m_file.setFileName(name);
         if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
             m_open = true;
+            // Through the name, so that a file system without permissions
+            // does not leave an error on the file that commit() would see.
             if (keep)
-                m_file.setPermissions(keep);
+                QFile::setPermissions(name, keep);
             return true;
         }
         // Anything but a clash of names will not go away with another name.
