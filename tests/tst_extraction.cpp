@@ -3,6 +3,7 @@
 // the controls and the destination look like afterwards.
 
 #include "wavbuilder.h"
+#include "windowtest.h"
 #include "wmain.h"
 
 #include <QMessageBox>
@@ -31,17 +32,9 @@ public:
     QString stopOn;
 };
 
-QStringList logLines(const QListWidget *list)
+bool hasIcon(const QListWidgetItem *item, const char *resource)
 {
-    QStringList lines;
-    for (int i = 0; i < list->count(); ++i)
-        lines << list->item(i)->text();
-    return lines;
-}
-
-bool sameIcon(const QIcon &a, const QString &resource)
-{
-    return a.pixmap(16).toImage() == QIcon(resource).pixmap(16).toImage();
+    return WindowTest::iconImage(item->icon()) == WindowTest::resourceImage(resource);
 }
 
 } // namespace
@@ -50,8 +43,10 @@ class TestExtraction : public QObject
 {
     Q_OBJECT
 
+public:
+    static void initMain() { WindowTest::isolateSettings("tst_extraction"); }
+
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
     void startRefusesBadDestination_data();
@@ -75,13 +70,6 @@ private:
     TestWindow *m_window = nullptr;
     QStringList m_boxTexts;
 };
-
-void TestExtraction::initTestCase()
-{
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QStringLiteral("OrvaneTest"));
-    QCoreApplication::setApplicationName(QStringLiteral("tst_extraction"));
-}
 
 void TestExtraction::init()
 {
@@ -207,7 +195,7 @@ void TestExtraction::goodRunOfTwoSheets()
         b + ": Extraction successful",
         "Extraction completed" + Tail,
     };
-    QCOMPARE(logLines(m_window->loglist), expected);
+    QCOMPARE(WindowTest::texts(m_window->loglist), expected);
     QCOMPARE(m_window->cuelist->count(), 0);
     assertIdleControls();
 
@@ -236,9 +224,9 @@ void TestExtraction::badSheetAmongGoodOnesWritesNothing()
         QListWidgetItem *item = m_window->cuelist->item(row);
         const bool bad = row == 1 || row == 3;
         QCOMPARE(item->isSelected(), bad);
-        QVERIFY(sameIcon(item->icon(), bad ? ":/logerror.png" : ":/block.png"));
+        QVERIFY(hasIcon(item, bad ? ":/logerror.png" : ":/block.png"));
     }
-    QCOMPARE(logLines(m_window->loglist).last(), "Extraction failed" + Tail);
+    QCOMPARE(WindowTest::texts(m_window->loglist).last(), "Extraction failed" + Tail);
     QCOMPARE(m_boxTexts.size(), 1);
     QVERIFY(m_boxTexts.first().startsWith("Information|CUE files contained errors"));
     assertIdleControls();
@@ -262,11 +250,11 @@ void TestExtraction::failureWhileSplittingSecondSheet()
     QCOMPARE(m_window->cuelist->count(), 2);
     QCOMPARE(m_window->cuelist->item(0)->text(), b);
     QVERIFY(m_window->cuelist->item(0)->isSelected());
-    QVERIFY(sameIcon(m_window->cuelist->item(0)->icon(), ":/logerror.png"));
+    QVERIFY(hasIcon(m_window->cuelist->item(0), ":/logerror.png"));
     QCOMPARE(m_window->cuelist->item(1)->text(), c);
     QVERIFY(!m_window->cuelist->item(1)->isSelected());
-    QVERIFY(sameIcon(m_window->cuelist->item(1)->icon(), ":/block.png"));
-    QCOMPARE(logLines(m_window->loglist).last(), "Extraction failed" + Tail);
+    QVERIFY(hasIcon(m_window->cuelist->item(1), ":/block.png"));
+    QCOMPARE(WindowTest::texts(m_window->loglist).last(), "Extraction failed" + Tail);
     QCOMPARE(m_boxTexts.size(), 1);
     QVERIFY(m_boxTexts.first().startsWith("Information|An error occured during extraction."));
     assertIdleControls();
@@ -281,7 +269,7 @@ void TestExtraction::stopDuringExtractionPass()
     startAnsweringMessageBoxes();
     m_window->actionStartExtraction->trigger();
 
-    const QStringList lines = logLines(m_window->loglist);
+    const QStringList lines = WindowTest::texts(m_window->loglist);
     QVERIFY(lines.contains(QStringLiteral("Stop!")));
     QCOMPARE(lines.last(), QStringLiteral("User termination"));
     QVERIFY(!lines.contains("Extraction failed" + Tail));
@@ -293,7 +281,7 @@ void TestExtraction::stopDuringExtractionPass()
     QCOMPARE(m_window->cuelist->count(), 2);
     QVERIFY(m_window->cuelist->item(0)->isSelected());
     const int stopRow = lines.indexOf(QStringLiteral("Stop!"));
-    QVERIFY(sameIcon(m_window->loglist->item(stopRow)->icon(), ":/stopme.png"));
+    QVERIFY(hasIcon(m_window->loglist->item(stopRow), ":/stopme.png"));
     assertIdleControls();
 }
 
@@ -306,7 +294,7 @@ void TestExtraction::stopDuringCheckPass()
     startAnsweringMessageBoxes();
     m_window->actionStartExtraction->trigger();
 
-    const QStringList lines = logLines(m_window->loglist);
+    const QStringList lines = WindowTest::texts(m_window->loglist);
     QCOMPARE(lines.count(QStringLiteral("User termination")), 2);
     QCOMPARE(lines.last(), "Extraction failed" + Tail);
     QCOMPARE(m_boxTexts.size(), 1);
@@ -330,7 +318,7 @@ void TestExtraction::nextRunResetsMarks()
     m_window->on_btnClearLog_clicked();
     m_window->actionStartExtraction->trigger();
     QCOMPARE(m_window->cuelist->count(), 0);
-    QCOMPARE(logLines(m_window->loglist).last(), "Extraction completed" + Tail);
+    QCOMPARE(WindowTest::texts(m_window->loglist).last(), "Extraction completed" + Tail);
     QCOMPARE(m_boxTexts.size(), 1);
 }
 
