@@ -3,15 +3,14 @@
 #include "cuesheet.h"
 #include "enginehost.h"
 #include "naming.h"
+#include "partfile.h"
 #include "waveread16.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
-#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -80,80 +79,6 @@ struct TrackRange
     qint64 wanted = 0; // frames according to the sheet
     qint64 length = 0; // frames the image holds of them
 };
-
-// The file a track is written to: a new file beside the target, renamed over
-// it once the track is complete, so that a stop or a failure never leaves a
-// partial track and never costs an older file of that name. Nothing is forced
-// to disk before the rename: waiting for the disk after every track made a
-// split several times slower than a copy of the image, and the tracks are then
-// as durable as such a copy.
-class PartFile
-{
-public:
-    explicit PartFile(const QString &target) : m_target(target) {}
-    ~PartFile() { discard(); }
-    PartFile(const PartFile &) = delete;
-    PartFile &operator=(const PartFile &) = delete;
-
-    bool open();
-    QFile &file() { return m_file; }
-    bool commit();
-    void discard();
-
-private:
-    const QString m_target;
-    QFile m_file;
-    bool m_open = false;
-};
-
-bool PartFile::open()
-{
-    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    // A replaced file keeps its permissions; a new one gets the usual ones.
-    const QFile::Permissions keep
-        = QFileInfo::exists(m_target) ? QFile::permissions(m_target) : QFile::Permissions();
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        QString name = m_target + QLatin1Char('.');
-        for (int i = 0; i < 6; ++i)
-            name += QLatin1Char(letters[QRandomGenerator::global()->bounded(62)]);
-        m_file.setFileName(name);
-        if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
-            m_open = true;
-            // Through the name, so that a file system without permissions
-            // does not leave an error on the file that commit() would see.
-            if (keep)
-                QFile::setPermissions(name, keep);
-            return true;
-        }
-        // Anything but a clash of names will not go away with another name.
-        if (!m_file.exists())
-            break;
-    }
-    return false;
-}
-
-bool PartFile::commit()
-{
-    m_file.close();
-    if (m_file.error() != QFileDevice::NoError)
-        return false;
-    // rename() replaces an older file in one step, which QFile::rename() won't.
-    if (std::rename(QFile::encodeName(m_file.fileName()).constData(),
-            QFile::encodeName(m_target).constData())
-        != 0)
-        return false;
-    m_open = false;
-    return true;
-}
-
-void PartFile::discard()
-{
-    if (!m_open)
-        return;
-    m_file.close();
-    m_file.remove();
-    m_open = false;
-}
 
 class TrackWriter
 {
@@ -361,7 +286,10 @@ bool TrackWriter::copyFrames(
             break;
         copied += got;
         if (m_host.yieldAndCheckStop()) {
-            part.discard();
+            if (!part.discard()) {
+                m_host.error(m_prefix
+                    + tr("Cannot delete incomplete file %1").arg(native(out.fileName())));
+            }
             m_host.yieldAndCheckStop(); // one more turn once the file is gone
             return userStop();
         }

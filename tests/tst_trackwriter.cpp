@@ -115,6 +115,7 @@ private slots:
     void workedExampleRunTwice();
     void stopAtEveryYield_data();
     void stopAtEveryYield();
+    void stopNamesPartFileItCannotDelete();
     void diskFullKeepsOlderFiles();
     void refusals_data();
     void refusals();
@@ -281,6 +282,37 @@ void TestTrackWriter::stopAtEveryYield()
         QCOMPARE(split.host.marked, QStringList {split.cue});
     }
     QCOMPARE(stopAt, 19);
+}
+
+// A part file that cannot be removed is left behind, so the log names it.
+void TestTrackWriter::stopNamesPartFileItCannotDelete()
+{
+    struct Host : RecordingHost
+    {
+        QString out, partFile;
+        bool yieldAndCheckStop() override
+        {
+            // Yield 7 follows the first chunk; a folder then takes the part file's name.
+            if (++yields == 7) {
+                partFile = out + '/' + entries(out).value(0);
+                stop = QFile::remove(partFile) && QDir().mkpath(partFile + "/in-the-way");
+            }
+            return stop;
+        }
+    };
+    Split split;
+    Host host;
+    host.out = split.out;
+    WaveRead16 source;
+    QCOMPARE(source.open(split.wav), 1);
+    WrittenFiles written;
+    QCOMPARE(writeTracks(host, {split.out, false, false, false, "%1"}, split.cue,
+                 makeSheet(split.wav, {0, -1}), source, written),
+        0);
+    QVERIFY(host.partFile.startsWith(split.file(0) + '.'));
+    QCOMPARE(host.lines.mid(host.lines.size() - 2),
+        QStringList({"E Disc: Cannot delete incomplete file " + QDir::toNativeSeparators(host.partFile),
+            "E User termination"}));
 }
 
 void TestTrackWriter::diskFullKeepsOlderFiles()
