@@ -34,6 +34,9 @@ WMain::WMain()
     btnExtract->setMinimumSize(QSize(0, 32));
     btnStop->setMinimumSize(QSize(0, 32));
     actionRemove->setShortcut(QKeySequence(QStringLiteral("Backspace")));
+    // Every log line is one row of text and one small icon; without this the
+    // panel measures all of its rows again for every line a run adds.
+    loglist->setUniformItemSizes(true);
     // Qt 6's combo box has no textChanged(QString) for the by-name wiring to
     // find; the preview must still follow every edit.
     connect(trackFormat, &QComboBox::editTextChanged, this, &WMain::on_trackFormat_textChanged);
