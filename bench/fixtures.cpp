@@ -1,6 +1,7 @@
 #include "fixtures.h"
 
 #include <QDir>
+#include <QtEndian>
 #include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
@@ -13,29 +14,17 @@ namespace {
 
 const qint64 ioBlock = 4 << 20;
 
-void putLe16(char *at, quint32 v)
-{
-    at[0] = char(v & 0xff);
-    at[1] = char((v >> 8) & 0xff);
-}
-
-void putLe32(char *at, quint32 v)
-{
-    for (int i = 0; i < 4; ++i)
-        at[i] = char((v >> (8 * i)) & 0xff);
-}
-
 void canonicalHeader(char *h, int channels, int rate, int bits, qint64 dataBytes)
 {
     std::memcpy(h, "RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0", 22);
-    putLe32(h + 4, quint32(dataBytes + 36));
-    putLe16(h + 22, quint32(channels));
-    putLe32(h + 24, quint32(rate));
-    putLe32(h + 28, quint32(rate * channels * (bits / 8)));
-    putLe16(h + 32, quint32(channels * (bits / 8)));
-    putLe16(h + 34, quint32(bits));
+    qToLittleEndian<quint32>(quint32(dataBytes + 36), h + 4);
+    qToLittleEndian<quint16>(quint16(channels), h + 22);
+    qToLittleEndian<quint32>(quint32(rate), h + 24);
+    qToLittleEndian<quint32>(quint32(rate * channels * (bits / 8)), h + 28);
+    qToLittleEndian<quint16>(quint16(channels * (bits / 8)), h + 32);
+    qToLittleEndian<quint16>(quint16(bits), h + 34);
     std::memcpy(h + 36, "data", 4);
-    putLe32(h + 40, quint32(dataBytes));
+    qToLittleEndian<quint32>(quint32(dataBytes), h + 40);
 }
 
 // xorshift64*: noise at memory speed, so generating gigabytes costs seconds.

@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QtEndian>
 #include <QFile>
 #include <QFileInfo>
 
@@ -43,18 +44,6 @@ const char stub_wav_data[] = "RIFF"
                              "data"
                              "\0\0\0\0";
 static_assert(sizeof stub_wav_data == headerSize + 1, "a 44-byte header");
-
-void putLe16(char *at, quint32 v)
-{
-    at[0] = char(v & 0xff);
-    at[1] = char((v >> 8) & 0xff);
-}
-
-void putLe32(char *at, quint32 v)
-{
-    for (int i = 0; i < 4; ++i)
-        at[i] = char((v >> (8 * i)) & 0xff);
-}
 
 // CUE frames are 1/75 s; the product is saturated so that absurd sheet
 // positions cannot overflow and simply land past the end of the image.
@@ -359,12 +348,12 @@ void TrackWriter::fillHeader(char *header, qint64 dataBytes) const
     const quint32 channels = quint32(m_source.channels) & 0xffff;
     const quint32 rate = quint32(m_source.sampleRate);
     std::memcpy(header, stub_wav_data, headerSize);
-    putLe16(header + 22, channels);
-    putLe32(header + 24, rate);
-    putLe32(header + 28, rate * channels * 2);
-    putLe16(header + 32, channels * 2);
-    putLe32(header + 4, quint32(dataBytes + 36));
-    putLe32(header + 40, quint32(dataBytes));
+    qToLittleEndian<quint16>(channels, header + 22);
+    qToLittleEndian<quint32>(rate, header + 24);
+    qToLittleEndian<quint32>(rate * channels * 2, header + 28);
+    qToLittleEndian<quint16>(channels * 2, header + 32);
+    qToLittleEndian<quint32>(quint32(dataBytes + 36), header + 4);
+    qToLittleEndian<quint32>(quint32(dataBytes), header + 40);
 }
 
 } // namespace
