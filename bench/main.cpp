@@ -48,9 +48,9 @@ const ImageSpec imageSpecs[] = {
 
 bool hasSpeedTargets(const QString &name)
 {
-    for (const ImageSpec &spec : imageSpecs) {
-        if (name == QLatin1String(spec.name))
-            return spec.speedTargets;
+    for (const ImageSpec &plan : imageSpecs) {
+        if (name == QLatin1String(plan.name))
+            return plan.speedTargets;
     }
     return false;
 }
@@ -140,16 +140,16 @@ int Bench::run()
 bool Bench::makeImages(const QString &dir)
 {
     quint64 seed = 1;
-    for (const ImageSpec &spec : imageSpecs) {
+    for (const ImageSpec &plan : imageSpecs) {
         ++seed;
-        if (!m_options.only.isEmpty() && !m_options.only.contains(QLatin1String(spec.name)))
+        if (!m_options.only.isEmpty() && !m_options.only.contains(QLatin1String(plan.name)))
             continue;
         QElapsedTimer clock;
         clock.start();
         const Image image = makeImage(
-            dir, QLatin1String(spec.name), spec.minutes, spec.rate, spec.bits, 20, seed);
+            dir, QLatin1String(plan.name), plan.minutes, plan.rate, plan.bits, 20, seed);
         if (image.name.isEmpty()) {
-            say(QStringLiteral("Cannot write the %1 image into %2").arg(spec.name, dir));
+            say(QStringLiteral("Cannot write the %1 image into %2").arg(plan.name, dir));
             return false;
         }
         say(QStringLiteral("Generated %1 (%2) in %3 s")
