@@ -49,9 +49,8 @@ public:
 private slots:
     void init();
     void cleanup();
-    void startRefusesBadDestination_data();
-    void startRefusesBadDestination();
-    void startRefusesEmptyList();
+    void startRefuses_data();
+    void startRefuses();
     void goodRunOfTwoSheets();
     void badSheetAmongGoodOnesWritesNothing();
     void failureWhileSplittingSecondSheet();
@@ -141,36 +140,39 @@ void TestExtraction::assertIdleControls()
         QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
 }
 
-void TestExtraction::startRefusesBadDestination_data()
+void TestExtraction::startRefuses_data()
 {
+    const QString badDest = "Information|Destination path is not valid (does not exist).\n"
+                            "Please select the existing directory.";
+    const QString emptyList = "Information|CUE list is empty - nothing to extract.";
     QTest::addColumn<QString>("dest");
-    QTest::newRow("empty") << QString();
-    QTest::newRow("blanks-only") << QStringLiteral("   ");
-    QTest::newRow("missing-folder") << QStringLiteral("/nonexistent/splitmere");
-    QTest::newRow("a-file") << QStringLiteral("/etc/hostname");
-    QTest::newRow("real-folder-with-trailing-blank") << QStringLiteral("/tmp ");
+    QTest::addColumn<bool>("listed");
+    QTest::addColumn<QString>("message");
+    // clang-format off
+    QTest::newRow("empty") << "" << true << badDest;
+    QTest::newRow("blanks-only") << "   " << true << badDest;
+    QTest::newRow("missing-folder") << "{dest}/missing" << true << badDest;
+    QTest::newRow("a-file") << "{dest}/../A.cue" << true << badDest;
+    QTest::newRow("real-folder-with-trailing-blank") << "{dest} " << true << badDest;
+    QTest::newRow("empty-list") << "{dest}" << false << emptyList;
+    QTest::newRow("both-destination-first") << "" << false << badDest;
+    // clang-format on
 }
 
-void TestExtraction::startRefusesBadDestination()
+void TestExtraction::startRefuses()
 {
     QFETCH(QString, dest);
-    m_window->destPath->setText(dest);
-    startAnsweringMessageBoxes();
-    m_window->actionStartExtraction->trigger();
-    QCOMPARE(m_boxTexts,
-             QStringList(QStringLiteral("Information|Destination path is not valid (does not "
-                                        "exist).\nPlease select the existing directory.")));
-    QCOMPARE(m_window->loglist->count(), 0);
-    assertIdleControls();
-}
-
-void TestExtraction::startRefusesEmptyList()
-{
+    QFETCH(bool, listed);
+    QFETCH(QString, message);
+    if (listed)
+        m_window->addFileList({makeSheet(QStringLiteral("A"), QStringLiteral("Band"), 1)});
+    m_window->destPath->setText(dest.replace("{dest}", m_dest));
     startAnsweringMessageBoxes();
     m_window->btnExtract->click();
-    QCOMPARE(m_boxTexts, QStringList(QStringLiteral(
-                             "Information|CUE list is empty - nothing to extract.")));
+    QCOMPARE(m_boxTexts, QStringList(message));
     QCOMPARE(m_window->loglist->count(), 0);
+    QCOMPARE(m_window->cuelist->count(), listed ? 1 : 0);
+    assertIdleControls();
 }
 
 void TestExtraction::goodRunOfTwoSheets()
