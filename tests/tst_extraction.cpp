@@ -59,8 +59,7 @@ private slots:
     void nextRunResetsMarks();
 
 private:
-    QString makeSheet(const QString &name, const QString &performer, int tracks,
-                      const QString &extraLine = QString());
+    QString makeSheet(const QString &name, int tracks, const QString &extraLine = QString());
     void startAnsweringMessageBoxes();
     void assertIdleControls();
 
@@ -90,12 +89,11 @@ void TestExtraction::cleanup()
     m_window = nullptr;
 }
 
-// Two seconds of 16-bit stereo a track, one second apart in the sheet.
-QString TestExtraction::makeSheet(const QString &name, const QString &performer, int tracks,
-                                  const QString &extraLine)
+// A sheet by "Band", titled and named after its file, with two seconds of
+// 16-bit stereo a track.
+QString TestExtraction::makeSheet(const QString &name, int tracks, const QString &extraLine)
 {
-    QString text = QStringLiteral("PERFORMER \"%1\"\nTITLE \"%2\"\nFILE \"%2.wav\" WAVE\n")
-                       .arg(performer, name);
+    QString text = QStringLiteral("PERFORMER \"Band\"\nTITLE \"%1\"\nFILE \"%1.wav\" WAVE\n").arg(name);
     for (int t = 1; t <= tracks; ++t) {
         text += QStringLiteral("  TRACK %1 AUDIO\n    TITLE \"Song %2\"\n    INDEX 01 00:%3:00\n")
                     .arg(t, 2, 10, QLatin1Char('0'))
@@ -165,7 +163,7 @@ void TestExtraction::startRefuses()
     QFETCH(bool, listed);
     QFETCH(QString, message);
     if (listed)
-        m_window->addFileList({makeSheet(QStringLiteral("A"), QStringLiteral("Band"), 1)});
+        m_window->addFileList({makeSheet("A", 1)});
     m_window->destPath->setText(dest.replace("{dest}", m_dest));
     startAnsweringMessageBoxes();
     m_window->btnExtract->click();
@@ -177,8 +175,8 @@ void TestExtraction::startRefuses()
 
 void TestExtraction::goodRunOfTwoSheets()
 {
-    const QString a = makeSheet(QStringLiteral("Alpha"), QStringLiteral("Band"), 2);
-    const QString b = makeSheet(QStringLiteral("Beta"), QStringLiteral("Band"), 1);
+    const QString a = makeSheet("Alpha", 2);
+    const QString b = makeSheet("Beta", 1);
     m_window->addFileList({b, a});
     m_window->actionStartExtraction->trigger();
 
@@ -211,10 +209,10 @@ void TestExtraction::goodRunOfTwoSheets()
 void TestExtraction::badSheetAmongGoodOnesWritesNothing()
 {
     const QStringList sheets = {
-        makeSheet(QStringLiteral("A1"), QStringLiteral("Band"), 1),
-        makeSheet(QStringLiteral("A2"), QStringLiteral("Band"), 1, QStringLiteral("SONGWRITER \"x\"\n")),
-        makeSheet(QStringLiteral("A3"), QStringLiteral("Band"), 1),
-        makeSheet(QStringLiteral("A4"), QStringLiteral("Band"), 1, QStringLiteral("INDEX 02 00:00:00\n")),
+        makeSheet("A1", 1),
+        makeSheet("A2", 1, QStringLiteral("SONGWRITER \"x\"\n")),
+        makeSheet("A3", 1),
+        makeSheet("A4", 1, QStringLiteral("INDEX 02 00:00:00\n")),
     };
     m_window->addFileList(sheets);
     startAnsweringMessageBoxes();
@@ -236,9 +234,9 @@ void TestExtraction::badSheetAmongGoodOnesWritesNothing()
 
 void TestExtraction::failureWhileSplittingSecondSheet()
 {
-    const QString a = makeSheet(QStringLiteral("S1"), QStringLiteral("Band"), 1);
-    const QString b = makeSheet(QStringLiteral("S2"), QStringLiteral("Band"), 1);
-    const QString c = makeSheet(QStringLiteral("S3"), QStringLiteral("Band"), 1);
+    const QString a = makeSheet("S1", 1);
+    const QString b = makeSheet("S2", 1);
+    const QString c = makeSheet("S3", 1);
     m_window->addFileList({a, b, c});
     // A file where S2's album folder must go: the check pass cannot see it,
     // the extraction pass cannot create the folder.
@@ -264,8 +262,8 @@ void TestExtraction::failureWhileSplittingSecondSheet()
 
 void TestExtraction::stopDuringExtractionPass()
 {
-    const QString a = makeSheet(QStringLiteral("T1"), QStringLiteral("Band"), 3);
-    const QString b = makeSheet(QStringLiteral("T2"), QStringLiteral("Band"), 1);
+    const QString a = makeSheet("T1", 3);
+    const QString b = makeSheet("T2", 1);
     m_window->addFileList({a, b});
     m_window->stopOn = QStringLiteral("02 Band - Song 2.wav...");
     startAnsweringMessageBoxes();
@@ -289,8 +287,8 @@ void TestExtraction::stopDuringExtractionPass()
 
 void TestExtraction::stopDuringCheckPass()
 {
-    const QStringList sheets = {makeSheet(QStringLiteral("C1"), QStringLiteral("Band"), 1),
-                                makeSheet(QStringLiteral("C2"), QStringLiteral("Band"), 1)};
+    const QStringList sheets = {makeSheet("C1", 1),
+                                makeSheet("C2", 1)};
     m_window->addFileList(sheets);
     m_window->stopOn = QStringLiteral("Checking CUE files...");
     startAnsweringMessageBoxes();
@@ -307,9 +305,9 @@ void TestExtraction::stopDuringCheckPass()
 
 void TestExtraction::nextRunResetsMarks()
 {
-    const QString bad = makeSheet(QStringLiteral("R1"), QStringLiteral("Band"), 1,
+    const QString bad = makeSheet("R1", 1,
                                   QStringLiteral("POSTGAP 00:01:00\n"));
-    const QString good = makeSheet(QStringLiteral("R2"), QStringLiteral("Band"), 1);
+    const QString good = makeSheet("R2", 1);
     m_window->addFileList({bad, good});
     startAnsweringMessageBoxes();
     m_window->actionStartExtraction->trigger();
