@@ -5,14 +5,9 @@
 #include <QFileDialog>
 #include <QSettings>
 
-namespace {
-
 // In the order of the widget lists below.
-const QStringList Keys
-    = {"destPath", "subfolderArtists", "subfolderAlbums", "overwriteExisting", "trackFormat"};
-const QStringList Defaults = {"", "true", "true", "false", "%1 %2 - %3"};
-
-} // namespace
+static const QStringList Keys = {"destPath", "subfolderArtists", "subfolderAlbums", "overwriteExisting", "trackFormat"};
+static const QStringList Defaults = {"", "true", "true", "false", "%1 %2 - %3"};
 
 class TestPreferences : public QObject
 {
@@ -22,11 +17,7 @@ public:
     static void initMain() { WindowTest::isolateSettings("tst_preferences"); }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(QDir(m_work.path()).mkpath(QStringLiteral("sub/inner"))
-            && WavBuilder::writeFile(m_work.filePath(QStringLiteral("afile")), "x"));
-    }
+    void initTestCase() { QVERIFY(QDir(m_work.path()).mkpath("sub/inner") && QDir::setCurrent(m_work.path()) && WavBuilder::writeFile(m_work.filePath("afile"), "x")); }
 
     // Every window writes the store when it goes away; each case starts without one.
     void init() { QVERIFY(!QFile::exists(m_store) || QFile::remove(m_store)); }
@@ -35,10 +26,10 @@ private slots:
     {
         QTest::addColumn<QByteArray>("ini");
         QTest::addColumn<QStringList>("atStart");
-        QTest::addColumn<QStringList>("changed"); // by the user before quitting; empty: nothing
+        QTest::addColumn<QStringList>("atExit"); // as the user leaves the window
         // clang-format off
-        QTest::newRow("nothing-stored") << QByteArray() << Defaults << QStringList();
-        QTest::newRow("numbers") << QByteArray("destPath=7\nsubfolderArtists=0\nsubfolderAlbums=2\noverwriteExisting=1\ntrackFormat=42\n") << QStringList{"7", "false", "true", "true", "42"} << QStringList();
+        QTest::newRow("nothing-stored") << QByteArray() << Defaults << Defaults;
+        QTest::newRow("numbers") << QByteArray("destPath=7\nsubfolderArtists=0\nsubfolderAlbums=2\noverwriteExisting=1\ntrackFormat=42\n") << QStringList{"7", "false", "true", "true", "42"} << QStringList{"7", "false", "true", "true", "42"};
         QTest::newRow("every-choice-changed") << QByteArray() << Defaults << QStringList{"/srv/music/rips", "false", "false", "true", "%2 - %1 - %3"};
         QTest::newRow("blanks-kept-around-pattern-and-destination") << QByteArray() << Defaults << QStringList{"  /srv/with blanks/  ", "true", "false", "false", "  %1. %3  "};
         QTest::newRow("empty-pattern-is-not-the-default") << QByteArray() << Defaults << QStringList{"/x", "false", "true", "false", ""};
@@ -49,59 +40,47 @@ private slots:
     {
         QFETCH(QByteArray, ini);
         QFETCH(QStringList, atStart);
-        QFETCH(QStringList, changed);
-        if (!ini.isEmpty())
-            QVERIFY(
-                QDir().mkpath(QFileInfo(m_store).path()) && WavBuilder::writeFile(m_store, ini));
-        {
-            WMain w;
-            QCOMPARE(shown(w), atStart);
-            // Only the edit text comes from the store: the presets stay as they are.
-            QCOMPARE(w.trackFormat->count(), 4);
-            if (!changed.isEmpty()) {
-                w.destPath->setText(changed[0]);
-                w.subArtist->setChecked(changed[1] == flag(true));
-                w.subAlbum->setChecked(changed[2] == flag(true));
-                w.cbOverwrite->setChecked(changed[3] == flag(true));
-                w.trackFormat->setEditText(changed[4]);
-            }
-        }
-        const QStringList atExit = changed.isEmpty() ? atStart : changed;
-        QSettings stored;
-        QStringList values;
+        QFETCH(QStringList, atExit);
+        QVERIFY(ini.isEmpty() || (QDir().mkpath(QFileInfo(m_store).path()) && WavBuilder::writeFile(m_store, ini)));
+        auto w = std::make_unique<WMain>();
+        QCOMPARE(shown(*w), atStart);
+        // Only the edit text comes from the store: the presets stay as they are.
+        QCOMPARE(w->trackFormat->count(), 4);
+        w->destPath->setText(atExit[0]);
+        w->subArtist->setChecked(atExit[1] == "true");
+        w->subAlbum->setChecked(atExit[2] == "true");
+        w->cbOverwrite->setChecked(atExit[3] == "true");
+        w->trackFormat->setEditText(atExit[4]);
+        w.reset();
+        QStringList stored;
         for (const QString &key : Keys)
-            values << stored.value(key).toString();
-        QCOMPARE(values, atExit);
+            stored << QSettings().value(key).toString();
+        QCOMPARE(stored, atExit);
         QCOMPARE(shown(WMain()), atExit);
     }
 
     void previewFollowsPattern_data()
     {
-        QTest::addColumn<int>("preset"); // -1: the pattern is typed instead
-        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QVariant>("choice"); // a preset's index, or a typed pattern
         QTest::addColumn<QString>("preview");
         // clang-format off
-        QTest::newRow("preset-title")               << 0 << "" << "Track Name.wav";
-        QTest::newRow("preset-number-title")        << 1 << "" << "01 Track Name.wav";
-        QTest::newRow("preset-artist-title")        << 2 << "" << "Artist - Track Name.wav";
-        QTest::newRow("preset-number-artist-title") << 3 << "" << "01 Artist - Track Name.wav";
-        QTest::newRow("blanks-only")                << -1 << "   " << ".wav";
-        QTest::newRow("number-then-digit")          << -1 << "%12" << "012.wav";
+        QTest::newRow("preset-title")               << QVariant(0) << "Track Name.wav";
+        QTest::newRow("preset-number-title")        << QVariant(1) << "01 Track Name.wav";
+        QTest::newRow("preset-artist-title")        << QVariant(2) << "Artist - Track Name.wav";
+        QTest::newRow("preset-number-artist-title") << QVariant(3) << "01 Artist - Track Name.wav";
+        QTest::newRow("blanks-only")                << QVariant("   ") << ".wav";
+        QTest::newRow("number-then-digit")          << QVariant("%12") << "012.wav";
         // clang-format on
     }
 
     void previewFollowsPattern()
     {
-        QFETCH(int, preset);
-        QFETCH(QString, typed);
+        QFETCH(QVariant, choice);
         QFETCH(QString, preview);
         WMain w;
         // No item and an empty pattern first, so that either way the pattern changes.
         w.trackFormat->setCurrentIndex(-1);
-        if (preset >= 0)
-            w.trackFormat->setCurrentIndex(preset);
-        else
-            QTest::keyClicks(w.trackFormat->lineEdit(), typed);
+        choice.typeId() == QMetaType::Int ? w.trackFormat->setCurrentIndex(choice.toInt()) : QTest::keyClicks(w.trackFormat->lineEdit(), choice.toString());
         QCOMPARE(w.trackFormatLabel->text(), preview);
     }
 
@@ -122,7 +101,6 @@ private slots:
     {
         QFETCH(QString, typed);
         QFETCH(QString, expected);
-        QVERIFY(QDir::setCurrent(m_work.path()));
         WMain w;
         w.destPath->setText(typed);
         QTest::keyClick(w.destPath, Qt::Key_Return);
@@ -143,8 +121,8 @@ private slots:
     {
         QFETCH(QString, initial);
         QFETCH(QString, chosen);
-        initial.replace(QStringLiteral("<work>"), m_work.path());
-        chosen.replace(QStringLiteral("<work>"), m_work.path());
+        for (QString *name : {&initial, &chosen})
+            name->replace(QStringLiteral("<work>"), m_work.path());
         WMain w;
         w.destPath->setText(initial);
         QStringList seen;
@@ -152,15 +130,12 @@ private slots:
             auto *dialog = qobject_cast<QFileDialog *>(modal);
             if (!dialog)
                 return modal->hide();
-            seen = {dialog->windowTitle(), dialog->directory().path(),
-                flag(dialog->testOption(QFileDialog::ShowDirsOnly))};
+            seen = {dialog->windowTitle(), dialog->directory().path(), flag(dialog->testOption(QFileDialog::ShowDirsOnly))};
             dialog->setDirectory(chosen);
             chosen.isEmpty() ? dialog->reject() : static_cast<QDialog *>(dialog)->accept();
         });
         QTest::mouseClick(w.btnBrowse, Qt::LeftButton);
-        QCOMPARE(seen,
-            QStringList(
-                {"Select a destination path for extraction", QDir(initial).path(), "true"}));
+        QCOMPARE(seen, QStringList({"Select a destination path for extraction", QDir(initial).path(), "true"}));
         QCOMPARE(w.destPath->text(), chosen.isEmpty() ? initial : chosen);
     }
 
@@ -168,8 +143,7 @@ private:
     static QString flag(bool on) { return QVariant(on).toString(); }
     static QStringList shown(const WMain &w)
     {
-        return {w.destPath->text(), flag(w.subArtist->isChecked()), flag(w.subAlbum->isChecked()),
-            flag(w.cbOverwrite->isChecked()), w.trackFormat->currentText()};
+        return {w.destPath->text(), flag(w.subArtist->isChecked()), flag(w.subAlbum->isChecked()), flag(w.cbOverwrite->isChecked()), w.trackFormat->currentText()};
     }
 
     QTemporaryDir m_work;
