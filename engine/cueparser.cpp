@@ -1,10 +1,10 @@
 #include "cueparser.h"
 
 #include "enginehost.h"
+#include "enginetext.h"
 #include "naming.h"
 #include "sheettext.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,11 +16,6 @@ namespace {
 // Real sheets are a few kilobytes; the limit keeps a wrongly chosen file (an
 // image renamed to .cue) from being read and parsed as text.
 constexpr qint64 maxSheetBytes = 100000;
-
-class CueText
-{
-    Q_DECLARE_TR_FUNCTIONS(WMain)
-};
 
 QRegularExpression linePattern(const char *pattern)
 {
@@ -135,7 +130,7 @@ bool SheetReader::stopped()
 {
     if (!m_host.yieldAndCheckStop())
         return false;
-    fail(CueText::tr("User termination"));
+    fail(EngineText::tr("User termination"));
     return true;
 }
 
@@ -143,18 +138,18 @@ bool SheetReader::readBytes(QByteArray &bytes)
 {
     QFile file(m_fname);
     if (!file.exists())
-        return fail(CueText::tr("File not found (%1)").arg(m_native));
+        return fail(EngineText::tr("File not found (%1)").arg(m_native));
     if (!file.open(QIODevice::ReadOnly))
-        return fail(CueText::tr("Cannot open %1 for reading").arg(m_native));
+        return fail(EngineText::tr("Cannot open %1 for reading").arg(m_native));
     if (file.size() > maxSheetBytes)
-        return fail(CueText::tr("File %1 is too large").arg(m_native));
+        return fail(EngineText::tr("File %1 is too large").arg(m_native));
     // A device or a pipe has no size to check beforehand: read one byte past
     // the limit to tell a too large one. A plain file is read at its own size.
     bytes = file.isSequential() ? file.read(maxSheetBytes + 1) : file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return fail(CueText::tr("Cannot open %1 for reading").arg(m_native));
+        return fail(EngineText::tr("Cannot open %1 for reading").arg(m_native));
     if (bytes.size() > maxSheetBytes)
-        return fail(CueText::tr("File %1 is too large").arg(m_native));
+        return fail(EngineText::tr("File %1 is too large").arg(m_native));
     return true;
 }
 
@@ -164,8 +159,8 @@ bool SheetReader::run()
     if (!readBytes(bytes))
         return false;
     m_sheet = CueSheet();
-    m_sheet.performer = CueText::tr("Unknown Artist");
-    m_sheet.title = CueText::tr("Unknown Title");
+    m_sheet.performer = EngineText::tr("Unknown Artist");
+    m_sheet.title = EngineText::tr("Unknown Title");
     m_sheet.wavFile = defaultWavPath(m_fname);
     SheetLines lines(decodeSheetText(bytes));
     return readLines(lines) && finish();
@@ -208,14 +203,14 @@ bool SheetReader::handleLine(const QString &line)
         handleIndex00(position);
         return true;
     }
-    m_host.error(m_native + QLatin1String(": ") + CueText::tr("Invalid line found"));
+    m_host.error(m_native + QLatin1String(": ") + EngineText::tr("Invalid line found"));
     return fail(QLatin1String("    ") + line);
 }
 
 bool SheetReader::handleFile(const QString &reference)
 {
     if (hasTrack())
-        return fail(fnPrefix(m_fname) + CueText::tr("'FILE' found after track enlisting"));
+        return fail(fnPrefix(m_fname) + EngineText::tr("'FILE' found after track enlisting"));
     // Rippers write the path of the machine they ran on; only the file name
     // means anything here, and the image is looked for beside the sheet.
     QString name = reference;
@@ -227,7 +222,7 @@ bool SheetReader::handleFile(const QString &reference)
     candidate += name;
     // No file name holds a NUL; asking the file system would only earn a warning.
     if (name.contains(QChar::Null) || !QFile::exists(candidate))
-        return failSheet(CueText::tr("Cannot find %1").arg(QDir::toNativeSeparators(candidate)));
+        return failSheet(EngineText::tr("Cannot find %1").arg(QDir::toNativeSeparators(candidate)));
     m_sheet.wavFile = candidate;
     return true;
 }
@@ -235,11 +230,11 @@ bool SheetReader::handleFile(const QString &reference)
 bool SheetReader::handleTrack(const QString &digits)
 {
     if (lastHasNoIndex())
-        return failSheet(CueText::tr("Track without an index found"));
+        return failSheet(EngineText::tr("Track without an index found"));
     CueTrack track;
     track.number = digits;
     track.performer = m_sheet.performer;
-    track.title = CueText::tr("Track %1").arg(digits);
+    track.title = EngineText::tr("Track %1").arg(digits);
     m_sheet.tracks.append(track);
     return true;
 }
@@ -247,9 +242,9 @@ bool SheetReader::handleTrack(const QString &digits)
 bool SheetReader::handleIndex01(qint64 position)
 {
     if (!hasTrack())
-        return failSheet(CueText::tr("Index without a track found"));
+        return failSheet(EngineText::tr("Index without a track found"));
     if (!lastHasNoIndex())
-        return failSheet(CueText::tr("Double index found"));
+        return failSheet(EngineText::tr("Double index found"));
     QList<CueTrack> &tracks = m_sheet.tracks;
     // When this track has a pregap, its INDEX 00 has already ended the
     // previous track.
@@ -270,12 +265,12 @@ void SheetReader::handleIndex00(qint64 position)
 bool SheetReader::finish()
 {
     if (lastHasNoIndex())
-        return failSheet(CueText::tr("Track without an index found"));
+        return failSheet(EngineText::tr("Track without an index found"));
     // A sheet that names neither artist nor album would put every such disc into
     // one "Unknown Artist/Unknown Title" folder; its file name tells them apart.
-    if (m_sheet.performer == CueText::tr("Unknown Artist")
-        && m_sheet.title == CueText::tr("Unknown Title")) {
-        m_sheet.performer = CueText::tr("Various (No information)");
+    if (m_sheet.performer == EngineText::tr("Unknown Artist")
+        && m_sheet.title == EngineText::tr("Unknown Title")) {
+        m_sheet.performer = EngineText::tr("Various (No information)");
         m_sheet.title = bareFile(m_fname);
     }
     return !stopped();

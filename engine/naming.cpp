@@ -1,16 +1,11 @@
 #include "naming.h"
 
 #include "cuesheet.h"
+#include "enginetext.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 
 namespace {
-
-class NamingText
-{
-    Q_DECLARE_TR_FUNCTIONS(WMain)
-};
 
 // A folder called "." or ".." would put the tracks into the destination itself
 // or above it, and an empty one would collapse into its parent; underscores
@@ -72,7 +67,7 @@ FolderPlan planFolders(
     plan.album = toFname(discTitle);
     // A sheet without disc texts is named after its file; that name alone would
     // mix unrelated discs in one folder, so it always gets an album folder.
-    const bool various = plan.artist == NamingText::tr("Various (No information)");
+    const bool various = plan.artist == EngineText::tr("Various (No information)");
     plan.artistFolder = subArtist;
     plan.albumFolder = subAlbum || various;
     if (plan.albumFolder && !subArtist && !various)

@@ -3,19 +3,10 @@
 #include "cueparser.h"
 #include "cuesheet.h"
 #include "enginehost.h"
+#include "enginetext.h"
 #include "waveread16.h"
 
-#include <QCoreApplication>
 #include <QDir>
-
-namespace {
-
-class UnpackText
-{
-    Q_DECLARE_TR_FUNCTIONS(WMain)
-};
-
-} // namespace
 
 int unpackCue(EngineHost &host, const ExtractionSettings &settings, const QString &fname,
     bool checkOnly, WrittenFiles *written)
@@ -23,14 +14,14 @@ int unpackCue(EngineHost &host, const ExtractionSettings &settings, const QStrin
     const QString native = QDir::toNativeSeparators(fname);
     // The check pass stays silent unless something fails.
     if (!checkOnly)
-        host.information(UnpackText::tr("Extracting tracks from %1").arg(native));
+        host.information(EngineText::tr("Extracting tracks from %1").arg(native));
     CueSheet sheet;
     if (!readCueSheet(host, fname, sheet))
         return 0;
     WaveRead16 wave;
     if (wave.open(sheet.wavFile) <= 0) {
         host.error(
-            native + QLatin1String(": ") + UnpackText::tr("Failed to open %1").arg(sheet.wavFile));
+            native + QLatin1String(": ") + EngineText::tr("Failed to open %1").arg(sheet.wavFile));
         host.markSheet(fname);
         return 0;
     }

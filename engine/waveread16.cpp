@@ -1,5 +1,7 @@
 #include "waveread16.h"
 
+#include <QtEndian>
+
 #include <algorithm>
 #include <cstring>
 
@@ -7,12 +9,12 @@ namespace {
 
 quint16 le16(const unsigned char *p)
 {
-    return quint16(p[0] | p[1] << 8);
+    return qFromLittleEndian<quint16>(p);
 }
 
 quint32 le32(const unsigned char *p)
 {
-    return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+    return qFromLittleEndian<quint32>(p);
 }
 
 bool isId(const unsigned char *p, const char *id)
