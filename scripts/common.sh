@@ -21,7 +21,8 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
-BUILD_PACKAGES=(cmake make g++ qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins)
+BUILD_PACKAGES=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins
+    libflac-dev libwavpack-dev libuchardet-dev)
 
 # Configures once, then rebuilds incrementally.
 build_release() {
