@@ -8,17 +8,14 @@
 // makes the fixture it needs instead of reading one from disk.
 namespace WavBuilder {
 
-QByteArray le16(quint16 v);
-QByteArray le32(quint32 v);
 // id + size + body; no pad byte after an odd body, as the reader expects.
 QByteArray chunk(const char *id, const QByteArray &body);
 QByteArray chunk(const char *id, quint32 declaredSize, const QByteArray &body);
 // The "fmt " body: 16 bytes, plus extraBytes of extension (sizes 18, 40...).
-QByteArray fmtBody(quint16 channels, quint32 rate, quint16 bits, quint16 tag = 1,
-                   int extraBytes = 0);
-// A "smpl" body of 60 bytes with loopCount at 28 and the first loop at 44/48,
-// padded with tailBytes more.
-QByteArray smplBody(qint32 loopCount, quint32 loopStart, quint32 loopEnd, int tailBytes = 0);
+QByteArray fmtBody(
+    quint16 channels, quint32 rate, quint16 bits, quint16 tag = 1, int extraBytes = 0);
+// A "smpl" body of 60 bytes with loopCount at 28 and the first loop at 44/48.
+QByteArray smplBody(qint32 loopCount, quint32 loopStart, quint32 loopEnd);
 // "RIFF", the size of what follows (or riffSize when given), "WAVE", the chunks.
 QByteArray riffWave(const QList<QByteArray> &chunks, qint64 riffSize = -1);
 // Deterministic non-silent samples: frames x channels samples of bits/8 bytes.

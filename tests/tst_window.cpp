@@ -1,0 +1,172 @@
+// The window as a user meets it: which sheets get into the CUE list, the log
+// keeping the window alive during a run, preferences kept across runs, and
+// whole runs started, failed and stopped through the window.
+
+#include "wavbuilder.h"
+#include "wmain.h"
+
+#include <QMessageBox>
+#include <QtTest>
+
+using namespace WavBuilder;
+
+class TestWindow : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+public:
+    // The window reads its preferences when it is built and writes them when
+    // it goes away; they live in a folder that vanishes with the test.
+    static void initMain()
+    {
+        static QTemporaryDir config;
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        QCoreApplication::setOrganizationName("SplitmereTests");
+        QCoreApplication::setApplicationName("tst_window");
+    }
+
+private slots:
+    void cueList_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("size"); // -1: no such file
+        QTest::addColumn<bool>("listed");
+        QTest::newRow("exactly-100000-bytes") << "full.cue" << 100000 << true;
+        QTest::newRow("100001-bytes") << "over.cue" << 100001 << false;
+        QTest::newRow("suffix-in-capitals") << "caps.CUE" << 10 << true;
+        QTest::newRow("other-suffix") << "sheet.cue.txt" << 10 << false;
+        QTest::newRow("missing-file") << "gone.cue" << -1 << false;
+    }
+
+    void cueList()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, size);
+        const QString file = m_dir.filePath(name);
+        QVERIFY(size < 0 || writeFile(file, QByteArray(size, 'x')));
+        WMain w;
+        // Named twice, then once more: a sheet is listed once.
+        w.addFileList({file, file});
+        w.addFileList({file});
+        QStringList shown;
+        for (int row = 0; row < w.cuelist->count(); ++row)
+            shown << w.cuelist->item(row)->text();
+        QFETCH(bool, listed);
+        QCOMPARE(shown, listed ? QStringList {QDir::toNativeSeparators(file)} : QStringList());
+    }
+
+    // A run happens inside one slot: every log line must let waiting events
+    // through, or the window freezes and a Stop click never arrives.
+    void logLineTurnsTheEventLoop()
+    {
+        WMain w;
+        bool delivered = false;
+        QMetaObject::invokeMethod(
+            &w, [&delivered] { delivered = true; }, Qt::QueuedConnection);
+        w.logerror("line");
+        QVERIFY(delivered);
+    }
+
+    void preferences_data()
+    {
+        // Destination, artist and album folders, overwrite, pattern.
+        QTest::addColumn<QVariantList>("choices");
+        QTest::newRow("every-choice-on") << QVariantList {"/srv/rips", true, true, true, "%1"};
+        QTest::newRow("every-choice-off") << QVariantList {" ", false, false, false, "%2 - %3"};
+    }
+
+    void preferences()
+    {
+        QFETCH(QVariantList, choices);
+        const auto shown = [](const WMain &w) {
+            return QVariantList {w.destPath->text(), w.subArtist->isChecked(),
+                w.subAlbum->isChecked(), w.cbOverwrite->isChecked(), w.trackFormat->currentText()};
+        };
+        {
+            WMain w;
+            w.destPath->setText(choices[0].toString());
+            w.subArtist->setChecked(choices[1].toBool());
+            w.subAlbum->setChecked(choices[2].toBool());
+            w.cbOverwrite->setChecked(choices[3].toBool());
+            w.trackFormat->setEditText(choices[4].toString());
+        }
+        QCOMPARE(shown(WMain()), choices);
+    }
+
+    void runs_data()
+    {
+        // Sheets by name; "!" adds a line the parser refuses, "#" puts a file
+        // where the sheet's album folder would go.
+        QTest::addColumn<QStringList>("sheets");
+        QTest::addColumn<bool>("stop"); // Stop clicked at the run's first turn of the event loop
+        QTest::addColumn<QStringList>("left"); // the list afterwards, "*" marking a selected entry
+        QTest::addColumn<QStringList>("written");
+        QTest::addColumn<int>("boxes");
+        // clang-format off
+        QTest::newRow("good-sheets-split-and-leave-the-list") << QStringList{"b", "a"} << false << QStringList{} << QStringList{"Band/a/01.wav", "Band/b/01.wav"} << 0;
+        QTest::newRow("every-bad-sheet-marked-nothing-written") << QStringList{"a!", "b", "c!"} << false << QStringList{"*a", "b", "*c"} << QStringList{} << 1;
+        QTest::newRow("failure-while-splitting-ends-the-pass") << QStringList{"a", "b#", "c"} << false << QStringList{"*b", "c"} << QStringList{"Band/a/01.wav"} << 1;
+        QTest::newRow("stop-reaches-the-engine") << QStringList{"a", "b"} << true << QStringList{"*a", "*b"} << QStringList{} << 1;
+        QTest::newRow("empty-list-refused") << QStringList{} << false << QStringList{} << QStringList{} << 1;
+        // clang-format on
+    }
+
+    void runs()
+    {
+        QFETCH(QStringList, sheets);
+        QFETCH(QStringList, written);
+        QTemporaryDir dir;
+        const QString dest = dir.filePath("out");
+        QVERIFY(QDir().mkpath(dest + "/Band"));
+        WMain w;
+        w.destPath->setText(dest);
+        w.subArtist->setChecked(true);
+        w.subAlbum->setChecked(true);
+        w.trackFormat->setEditText("%1");
+        for (const QString &sheet : std::as_const(sheets)) {
+            const QByteArray name = sheet.left(1).toUtf8();
+            const QByteArray text = "PERFORMER \"Band\"\nTITLE \"" + name + "\"\nFILE \"" + name
+                + ".wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n";
+            QVERIFY(writeFile(dir.filePath(name + ".cue"),
+                sheet.endsWith('!') ? text + "POSTGAP 00:01:00\n" : text));
+            QVERIFY(writeFile(
+                dir.filePath(name + ".wav"), canonical(2, 44100, 16, samples(588, 2, 16))));
+            QVERIFY(!sheet.endsWith('#') || writeFile(dest + "/Band/" + name, "in the way"));
+            w.addFileList({dir.filePath(name + ".cue")});
+        }
+        // Message boxes are modal: each is answered from inside its own loop.
+        int boxes = 0;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [&boxes] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+                ++boxes, box->accept();
+        });
+        answer.start(0);
+        QFETCH(bool, stop);
+        if (stop)
+            QTimer::singleShot(0, w.btnStop, &QPushButton::click);
+        w.btnExtract->click();
+
+        QStringList left;
+        for (int row = 0; row < w.cuelist->count(); ++row) {
+            const QListWidgetItem *item = w.cuelist->item(row);
+            left << (item->isSelected() ? "*" : "") + QFileInfo(item->text()).completeBaseName();
+        }
+        QTEST(left, "left");
+        QStringList files;
+        for (QDirIterator it(dest, {"*.wav"}, QDir::Files, QDirIterator::Subdirectories);
+             it.hasNext();)
+            files << QDir(dest).relativeFilePath(it.next());
+        files.sort();
+        QCOMPARE(files, written);
+        QTEST(boxes, "boxes");
+        // However the run ended, Stop is off again and the rest is usable.
+        QVERIFY(!w.stopRequested && !w.btnStop->isEnabled() && !w.actionStop->isEnabled());
+        QVERIFY(w.btnExtract->isEnabled() && w.cuelist->isEnabled() && w.actionAdd->isEnabled());
+    }
+};
+
+QTEST_MAIN(TestWindow)
+#include "tst_window.moc"
