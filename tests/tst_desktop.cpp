@@ -35,14 +35,8 @@ class TestDesktop : public QObject
 private slots:
     void splitThroughTheKeyboard()
     {
-        QProcess xvfb, program;
-        const auto end = qScopeGuard([&] {
-            program.kill();
-            program.waitForFinished();
-            xvfb.kill();
-            xvfb.waitForFinished();
-        });
         // -displayfd lets the server pick a free display and name it once it takes clients.
+        QProcess xvfb, program;
         xvfb.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
         while (!xvfb.canReadLine())
             QVERIFY2(xvfb.waitForReadyRead(30000), "Xvfb (package xvfb) named no display");
@@ -50,16 +44,15 @@ private slots:
         m_env.insert("QT_QPA_PLATFORM", "xcb");
         m_env.insert("XDG_CONFIG_HOME", m_work.path());
         const QString out = m_work.filePath("out");
-        QVERIFY(QDir().mkpath(m_work.filePath("Orvane")) && QDir().mkpath(out));
-        QVERIFY(writeFile(m_work.filePath("Orvane/Splitmere.conf"),
-            "[General]\ndestPath=" + out.toUtf8() + '\n'));
+        QVERIFY(QDir().mkpath(out) && QDir().mkpath(m_work.filePath("Orvane")));
+        QVERIFY(writeFile(
+            m_work.filePath("Orvane/Splitmere.conf"), "[General]\ndestPath=" + out.toUtf8()));
 
-        // The default pattern and folders; the pregap of track 2 goes nowhere.
+        // Default names and folders; the pregap of track 2 goes nowhere.
         QStringList sheets;
         QMap<QString, QByteArray> expected;
         for (const QString &album : {QString("Ace"), QString("Motörhead – Überkill")}) {
-            const QByteArray data = samples(3 * 44100, 2, 16, album.size());
-            const QByteArray name = album.toUtf8();
+            const QByteArray data = samples(3 * 44100, 2, 16, album.size()), name = album.toUtf8();
             sheets << m_work.filePath(album + ".cue");
             QVERIFY(writeFile(m_work.filePath(album + ".wav"), canonical(2, 44100, 16, data)));
             QVERIFY(writeFile(sheets.last(),
@@ -76,20 +69,14 @@ private slots:
         program.setProcessChannelMode(QProcess::ForwardedChannels);
         program.start(SPLITMERE_BINARY, sheets);
         QVERIFY(focusMainWindow() && xdotool({"key", "alt+e"}));
-        const auto written = [&] {
-            QMap<QString, QByteArray> files;
-            for (QDirIterator it(out, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
-                const QString file = it.next();
-                files.insert(QDir(out).relativeFilePath(file), readFile(file));
-            }
-            return files;
-        };
-        QVERIFY2(QTest::qWaitFor([&] { return written() == expected; }, 30000),
-            qPrintable(written().keys().join(", ")));
+        QVERIFY2(QTest::qWaitFor([&] { return filesBelow(out) == expected; }, 30000),
+            qPrintable(filesBelow(out).keys().join(", ")));
         QVERIFY(focusMainWindow() && xdotool({"key", "alt+f"}) && xdotool({"key", "x"}));
         QVERIFY(program.waitForFinished(30000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
+        xvfb.terminate();
+        QVERIFY(xvfb.waitForFinished(30000));
     }
 };
 
