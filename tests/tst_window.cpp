@@ -1,6 +1,6 @@
-// The window as a user meets it: which sheets get into the CUE list, the log
-// keeping the window alive during a run, preferences kept across runs, and
-// whole runs started, failed and stopped through the window.
+// The window as a user meets it: the log keeping it alive during a run,
+// preferences kept across runs, and whole runs through the window, from the
+// sheets the CUE list takes to the tracks on disk.
 
 #include "wavbuilder.h"
 #include "wmain.h"
@@ -14,8 +14,6 @@ class TestWindow : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-
 public:
     // The window reads its preferences when it is built and writes them when
     // it goes away; they live in a folder that vanishes with the test.
@@ -23,40 +21,9 @@ public:
     {
         static QTemporaryDir config;
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-        QCoreApplication::setOrganizationName("SplitmereTests");
-        QCoreApplication::setApplicationName("tst_window");
     }
 
 private slots:
-    void cueList_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("size"); // -1: no such file
-        QTest::addColumn<bool>("listed");
-        QTest::newRow("exactly-100000-bytes") << "full.cue" << 100000 << true;
-        QTest::newRow("100001-bytes") << "over.cue" << 100001 << false;
-        QTest::newRow("suffix-in-capitals") << "caps.CUE" << 10 << true;
-        QTest::newRow("other-suffix") << "sheet.cue.txt" << 10 << false;
-        QTest::newRow("missing-file") << "gone.cue" << -1 << false;
-    }
-
-    void cueList()
-    {
-        QFETCH(QString, name);
-        QFETCH(int, size);
-        const QString file = m_dir.filePath(name);
-        QVERIFY(size < 0 || writeFile(file, QByteArray(size, 'x')));
-        WMain w;
-        // Named twice, then once more: a sheet is listed once.
-        w.addFileList({file, file});
-        w.addFileList({file});
-        QStringList shown;
-        for (int row = 0; row < w.cuelist->count(); ++row)
-            shown << w.cuelist->item(row)->text();
-        QFETCH(bool, listed);
-        QCOMPARE(shown, listed ? QStringList {QDir::toNativeSeparators(file)} : QStringList());
-    }
-
     // A run happens inside one slot: every log line must let waiting events
     // through, or the window freezes and a Stop click never arrives.
     void logLineTurnsTheEventLoop()
@@ -69,21 +36,9 @@ private slots:
         QVERIFY(delivered);
     }
 
-    void preferences_data()
+    void preferencesKept()
     {
-        // Destination, artist and album folders, overwrite, pattern.
-        QTest::addColumn<QVariantList>("choices");
-        QTest::newRow("every-choice-on") << QVariantList {"/srv/rips", true, true, true, "%1"};
-        QTest::newRow("every-choice-off") << QVariantList {" ", false, false, false, "%2 - %3"};
-    }
-
-    void preferences()
-    {
-        QFETCH(QVariantList, choices);
-        const auto shown = [](const WMain &w) {
-            return QVariantList {w.destPath->text(), w.subArtist->isChecked(),
-                w.subAlbum->isChecked(), w.cbOverwrite->isChecked(), w.trackFormat->currentText()};
-        };
+        const QVariantList choices {"/srv/rips", false, false, true, "%2 - %3"}; // none the default
         {
             WMain w;
             w.destPath->setText(choices[0].toString());
@@ -92,7 +47,11 @@ private slots:
             w.cbOverwrite->setChecked(choices[3].toBool());
             w.trackFormat->setEditText(choices[4].toString());
         }
-        QCOMPARE(shown(WMain()), choices);
+        WMain w;
+        QCOMPARE(
+            (QVariantList {w.destPath->text(), w.subArtist->isChecked(), w.subAlbum->isChecked(),
+                w.cbOverwrite->isChecked(), w.trackFormat->currentText()}),
+            choices);
     }
 
     void runs_data()
@@ -124,16 +83,22 @@ private slots:
         w.subArtist->setChecked(true);
         w.subAlbum->setChecked(true);
         w.trackFormat->setEditText("%1");
+        // Each sheet has the most bytes the list takes, 100,000, and is named twice.
+        // The list refuses a larger sheet, another suffix and a missing file.
+        QStringList paths {
+            dir.filePath("big.cue"), dir.filePath("a.txt"), dir.filePath("gone.cue")};
+        QVERIFY(writeFile(paths[0], QByteArray(100001, '\n')) && writeFile(paths[1], "\n"));
         QVERIFY(writeFile(dir.filePath("disc.wav"), canonical(2, 44100, 16, samples(588, 2, 16))));
         for (const QString &sheet : std::as_const(sheets)) {
-            const QString name = sheet.left(1), cue = dir.filePath(name + ".cue");
-            QVERIFY(writeFile(cue,
-                "PERFORMER \"Band\"\nTITLE \"" + name.toUtf8()
-                    + "\"\nFILE \"disc.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
-                    + (sheet.endsWith('!') ? "POSTGAP 00:01:00\n" : "")));
+            const QString name = sheet.left(1);
+            QByteArray text = "PERFORMER \"Band\"\nTITLE \"" + name.toUtf8()
+                + "\"\nFILE \"disc.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n";
+            text += sheet.endsWith('!') ? "POSTGAP 00:01:00\nREM " : "REM ";
+            paths << dir.filePath(name + ".CUE") << dir.filePath(name + ".CUE");
+            QVERIFY(writeFile(paths.last(), text + QByteArray(99999 - text.size(), 'x') + '\n'));
             QVERIFY(!sheet.endsWith('#') || writeFile(dest + "/Band/" + name, "in the way"));
-            w.addFileList({cue});
         }
+        w.addFileList(paths);
         // Message boxes are modal: each is answered from inside its own loop.
         int boxes = 0;
         QTimer answer;

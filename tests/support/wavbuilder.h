@@ -4,17 +4,18 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QMap>
+#include <QtEndian>
 
 // Builds RIFF WAVE images byte by byte, malformed ones included, so every test
 // makes the fixture it needs instead of reading one from disk.
 namespace WavBuilder {
 
+// The low bytes of v, least significant first.
 inline QByteArray le(quint32 v, int bytes)
 {
-    QByteArray b;
-    for (int i = 0; i < bytes; ++i)
-        b += char(v >> (8 * i));
-    return b;
+    QByteArray b(4, '\0');
+    qToLittleEndian(v, b.data());
+    return b.left(bytes);
 }
 
 // id + size + body; no pad byte after an odd body, as the reader expects.
