@@ -72,13 +72,14 @@ QString WavPackImage::start()
         return ImageRefusal::fewBits(bits);
     if (m_channels < 1 || m_channels > 8)
         return ImageRefusal::channels(m_channels);
-    if (m_rate <= 0 || WavpackGetBytesPerSample(m_context) > 4)
+    const int bytes = WavpackGetBytesPerSample(m_context);
+    if (m_rate <= 0 || bytes < 2 || bytes > 4)
         return ImageRefusal::damaged();
     // -1 when the stream was packed from a pipe; see FlacImage::start().
     if (m_length <= 0)
         return ImageRefusal::unknownLength();
     // Samples come right-justified in as many bytes as the source had.
-    m_shift = WavpackGetBytesPerSample(m_context) * 8 - 16;
+    m_shift = bytes * 8 - 16;
     m_endAt = m_length;
     m_scratch.resize(size_t(scratchFrames * m_channels));
     return QString();
