@@ -60,7 +60,10 @@ OpenedImage FlacImage::open(const QString &path)
     return {std::move(image), QString()};
 }
 
-FlacImage::FlacImage(const QString &path) : m_path(path) {}
+FlacImage::FlacImage(const QString &path)
+    : m_path(path)
+{
+}
 
 FlacImage::~FlacImage()
 {
@@ -72,8 +75,8 @@ QString FlacImage::start()
 {
     m_decoder = FLAC__stream_decoder_new();
     if (!m_decoder
-        || FLAC__stream_decoder_init_file(m_decoder, QFile::encodeName(m_path).constData(),
-               onFrame, onMetadata, onError, this)
+        || FLAC__stream_decoder_init_file(
+               m_decoder, QFile::encodeName(m_path).constData(), onFrame, onMetadata, onError, this)
             != FLAC__STREAM_DECODER_INIT_STATUS_OK
         || !FLAC__stream_decoder_process_until_end_of_metadata(m_decoder) || !m_haveInfo
         || m_rate <= 0 || m_maxBlock == 0)
@@ -199,9 +202,8 @@ FLAC__StreamDecoderWriteStatus FlacImage::takeFrame(
     // one (a gap) or one that contradicts the stream's header is not audio
     // that may go into a track.
     if (m_damaged || header.number_type != FLAC__FRAME_NUMBER_TYPE_SAMPLE_NUMBER
-        || qint64(header.number.sample_number) != m_decodePos
-        || int(header.channels) != m_channels || int(header.bits_per_sample) != m_bits
-        || header.blocksize > m_maxBlock) {
+        || qint64(header.number.sample_number) != m_decodePos || int(header.channels) != m_channels
+        || int(header.bits_per_sample) != m_bits || header.blocksize > m_maxBlock) {
         m_failed = true;
         return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
     }
@@ -218,7 +220,7 @@ FLAC__StreamDecoderWriteStatus FlacImage::takeFrame(
     // The rest of the block waits at the end of m_pending for the next read.
     m_pendingFrames = size - skip - take;
     const qint64 firstPending = m_pending.size() / frameBytes - m_pendingFrames;
-    interleave(m_pending.data() + firstPending * frameBytes, channels, m_channels,
-        skip + take, m_pendingFrames, shift);
+    interleave(m_pending.data() + firstPending * frameBytes, channels, m_channels, skip + take,
+        m_pendingFrames, shift);
     return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
 }

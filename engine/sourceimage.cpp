@@ -2,8 +2,8 @@
 
 #include "enginetext.h"
 #include "flacimage.h"
-#include "wavpackimage.h"
 #include "waveread16.h"
+#include "wavpackimage.h"
 
 #include <QFile>
 

@@ -252,8 +252,8 @@ bool TrackWriter::copyFrames(PartFile &part, const QString &path, const CueTrack
     const TrackRange &range, qint64 &copied)
 {
     QFile &out = part.file();
-    const qint64 chunkFrames = qMin(
-        qMin(maxChunkFrames, qint64(sizeof buf) / m_frameBytes), m_source.framesPerTurn());
+    const qint64 chunkFrames
+        = qMin(qMin(maxChunkFrames, qint64(sizeof buf) / m_frameBytes), m_source.framesPerTurn());
     qint64 position = range.start;
     qint64 remaining = range.length;
     while (remaining > 0) {

@@ -51,8 +51,7 @@ bool WavPackImage::openContext()
         m_context = WavpackCloseFile(m_context);
     char error[80] = {};
     // A hybrid image is lossless only together with its correction file.
-    m_context = WavpackOpenFileInput(
-        QFile::encodeName(m_path).constData(), error, OPEN_WVC, 0);
+    m_context = WavpackOpenFileInput(QFile::encodeName(m_path).constData(), error, OPEN_WVC, 0);
     m_decodePos = 0;
     m_errors = m_context ? WavpackGetNumErrors(m_context) : 0;
     return m_context != nullptr;

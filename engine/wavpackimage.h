@@ -30,7 +30,10 @@ public:
     qint64 framesPerTurn() const override;
 
 private:
-    explicit WavPackImage(const QString &path) : m_path(path) {}
+    explicit WavPackImage(const QString &path)
+        : m_path(path)
+    {
+    }
     bool openContext();
     QString start();
     bool moveTo(qint64 pos);
