@@ -168,7 +168,7 @@ private slots:
         QTest::newRow("16bit-stereo-pregap-in-no-file") << L{2, 44100, 16, 6000} << one + "TRACK 02 AUDIO\nINDEX 00 00:00:03\nINDEX 01 00:00:05\n" << "O" << "%1" << QStringList{"01.wav=0-1764", "02.wav=2940-6000"} << done;
         // A CD frame is 426.67 frames at 32,000 Hz: boundaries are truncated.
         QTest::newRow("24bit-mono-at-32000") << L{1, 32000, 24, 2000} << QByteArray("TRACK 01 AUDIO\nINDEX 01 00:00:01\nTRACK 02 AUDIO\nINDEX 01 00:00:02\n") << "O" << "%1" << QStringList{"01.wav=426-853", "02.wav=853-2000"} << done;
-        QTest::newRow("tracks-past-the-image-cut-or-left-out") << stereo << one + "TRACK 02 AUDIO\nINDEX 01 00:00:10\n" << "O" << "%1" << QStringList{"01.wav=0-3000"} << done;
+        QTest::newRow("track-past-the-image-refused") << stereo << one + "TRACK 02 AUDIO\nINDEX 01 00:00:10\n" << "O" << "%1" << QStringList{"01.wav=old"} << "E {cue}: The image ends before track 02 starts";
         QTest::newRow("overwrite-off-skips-the-older-file") << stereo << two << "" << "%1" << QStringList{"01.wav=old", "02.wav=1176-3000"} << done;
         QTest::newRow("two-tracks-on-one-name-refused") << stereo << two << "O" << "%2" << QStringList{"01.wav=old", "Band.wav=0-1176"} << "E Disc: Two tracks would be written to {dir}/Band.wav";
         QTest::newRow("pattern-naming-the-image-refused") << stereo << two << "O" << "image" << QStringList{"01.wav=old"} << "E Disc: Refusing to overwrite the source {dir}/image.wav";

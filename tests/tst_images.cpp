@@ -1,0 +1,210 @@
+#include "recordinghost.h"
+#include "unpackcue.h"
+#include "wavbuilder.h"
+
+#include <QtTest>
+
+using namespace WavBuilder;
+using Files = QMap<QString, QByteArray>;
+
+namespace {
+
+// Debian's encoders make the FLAC and WavPack images; ./test installs them.
+bool encode(const QString &wav, const QString &image)
+{
+    if (image.endsWith(".wv"))
+        return QProcess::execute("wavpack", {"-q", "-y", wav, "-o", image}) == 0;
+    return QProcess::execute("flac", {"-s", "-f", "--channel-map=none", "-o", image, wav}) == 0;
+}
+
+// Noise in the given format; 32 bits are floating-point samples.
+QString wavImage(const QTemporaryDir &dir, int channels, int rate, int bits, int seconds = 3)
+{
+    const QString path = dir.filePath("source.wav");
+    writeFile(path,
+        riffWave({chunk("fmt ", fmtBody(channels, rate, bits, bits == 32 ? 3 : 1)),
+            chunk("data", samples(rate * seconds, channels, bits))}));
+    return path;
+}
+
+// A sheet for the image (no FILE line when it is empty); each entry of
+// indexes is what follows INDEX in one track.
+QByteArray sheet(const QString &image, const QStringList &indexes)
+{
+    QString text = image.isEmpty() ? "TITLE \"A\"\n" : "TITLE \"A\"\nFILE \"" + image + "\" WAVE\n";
+    for (int i = 0; i < indexes.size(); ++i)
+        text += QString("TRACK %1 AUDIO\nINDEX %2\n").arg(i + 1).arg(indexes[i]);
+    return text.toUtf8();
+}
+
+struct Run
+{
+    QStringList log; // both passes, with the test's folder as "{dir}"
+    Files files {}; // the track files written ("1.wav"...)
+    int yields = 0;
+};
+
+// Checks dir/Disc.cue and, unless checkOnly or the check fails, splits it
+// into dir/out.
+Run split(const QTemporaryDir &dir, const QByteArray &text, bool checkOnly = false)
+{
+    const QString cue = dir.filePath("Disc.cue"), out = dir.filePath("out");
+    const ExtractionSettings settings {out, false, false, false, "%1"};
+    RecordingHost host; // a folder that cannot be prepared leaves the log empty
+    if (QDir(out).removeRecursively() && QDir().mkdir(out) && writeFile(cue, text)
+        && unpackCue(host, settings, cue, true) == 1 && !checkOnly)
+        unpackCue(host, settings, cue, false);
+    Run run {host.lines.replaceInStrings(QDir::toNativeSeparators(dir.path()), "{dir}")};
+    run.yields = host.yields;
+    for (const QString &name : QDir(out).entryList(QDir::Files | QDir::Hidden))
+        run.files[name] = readFile(out + '/' + name);
+    return run;
+}
+
+} // namespace
+
+class TestImages : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sameTracksAsWav_data()
+    {
+        QTest::addColumn<QList<int>>("format"); // channels, rate, bits
+        QTest::addColumn<QStringList>("indexes");
+        // flac's blocks hold 4096 frames: 40 CD frames at 44.1 kHz (23520
+        // frames) end inside one, 16 at 96 kHz (20480 frames) at the edge of
+        // one. Every image has a track longer than one decoded piece.
+        // clang-format off
+        QTest::newRow("stereo-16bit-44100-pregap-boundary-inside-block") << QList<int> {2, 44100, 16} << QStringList {"01 00:00:00", "01 00:00:40", "00 00:00:60\nINDEX 01 00:00:70"};
+        QTest::newRow("mono-24bit-96000-boundary-at-block-edge") << QList<int> {1, 96000, 24} << QStringList {"01 00:00:00", "01 00:00:16"};
+        QTest::newRow("six-channels-24bit-96000-first-track-late") << QList<int> {6, 96000, 24} << QStringList {"01 00:01:20", "01 00:01:36"};
+        // clang-format on
+    }
+
+    void sameTracksAsWav()
+    {
+        QFETCH(QList<int>, format);
+        QFETCH(QStringList, indexes);
+        QTemporaryDir dir;
+        const QString wav = wavImage(dir, format[0], format[1], format[2]);
+        QVERIFY(encode(wav, dir.filePath("image.flac")) && encode(wav, dir.filePath("image.wv")));
+        const Run copied = split(dir, sheet("source.wav", indexes));
+        QCOMPARE(copied.files.size(), indexes.size());
+        for (const QString image : {"image.flac", "image.wv"}) {
+            const Run decoded = split(dir, sheet(image, indexes));
+            QCOMPARE(decoded.log.last(), "I {dir}/Disc.cue: Extraction successful");
+            QCOMPARE(decoded.files, copied.files);
+            // Decoding takes far longer than copying: the event loop turns more often.
+            QVERIFY(decoded.yields > copied.yields);
+        }
+    }
+
+    void checkPass_data()
+    {
+        QTest::addColumn<QString>("recipe"); // format, then what is done to it
+        QTest::addColumn<QString>("secondTrack"); // INDEX 01 in a 3-second image
+        QTest::addColumn<QStringList>("expected");
+        const QString failed = "E {dir}/Disc.cue: Failed to open {dir}/image.";
+        // clang-format off
+        QTest::newRow("flac-8bit") << "flac 8bit" << "00:01:00" << QStringList {failed + "flac", "E     8-bit samples; at least 16 bits are needed"};
+        QTest::newRow("wavpack-float") << "wv float" << "00:01:00" << QStringList {failed + "wv", "E     floating-point samples; only integer samples can be split"};
+        QTest::newRow("flac-length-not-stated") << "flac no-length" << "00:01:00" << QStringList {failed + "flac", "E     the stream's header does not state its length"};
+        QTest::newRow("unknown-format") << "txt" << "00:01:00" << QStringList {failed + "txt", "E     not a WAV, FLAC or WavPack file"};
+        QTest::newRow("flac-behind-id3v2-tag") << "flac id3" << "00:01:00" << QStringList();
+        QTest::newRow("flac-named-wav") << "flac renamed" << "00:01:00" << QStringList();
+        QTest::newRow("track-starts-where-image-ends") << "wv" << "00:03:00" << QStringList {"E {dir}/Disc.cue: The image ends before track 2 starts"};
+        QTest::newRow("track-starts-one-cd-frame-before-end") << "flac" << "00:02:74" << QStringList();
+        // clang-format on
+    }
+
+    void checkPass()
+    {
+        QFETCH(QString, recipe);
+        QFETCH(QString, secondTrack);
+        QFETCH(QStringList, expected);
+        QTemporaryDir dir;
+        const QString format = recipe.section(' ', 0, 0);
+        const QString name = recipe.contains("renamed") ? "image.wav" : "image." + format;
+        const int bits = recipe.contains("8bit") ? 8 : recipe.contains("float") ? 32 : 16;
+        QVERIFY(format == "txt" ? writeFile(dir.filePath(name), "not audio")
+                                : encode(wavImage(dir, 2, 44100, bits), dir.filePath(name)));
+        QByteArray bytes = readFile(dir.filePath(name));
+        if (recipe.contains("id3")) // a tag of 10 bytes behind its 10-byte header
+            bytes.prepend(QByteArray("ID3\x03\0\0\0\0\0\x0a", 10) + QByteArray(10, '\0'));
+        if (recipe.contains("no-length")) // STREAMINFO's 36-bit sample count
+            bytes.replace(21, 5, char(bytes[21] & 0xf0) + QByteArray(4, '\0'));
+        QVERIFY(writeFile(dir.filePath(name), bytes));
+        QCOMPARE(split(dir, sheet(name, {"01 00:00:00", "01 " + secondTrack}), true).log, expected);
+    }
+
+    void damagedImage_data()
+    {
+        QTest::addColumn<QString>("image");
+        QTest::addColumn<QString>("last"); // line of the log
+        // A cut-off image is split as far as it goes; one byte changed in
+        // the middle (track 2) ends the sheet.
+        // clang-format off
+        QTest::newRow("flac-cut-off") << "image.flac" << "I {dir}/Disc.cue: Extraction successful";
+        QTest::newRow("wavpack-cut-off") << "image.wv" << "I {dir}/Disc.cue: Extraction successful";
+        QTest::newRow("flac-damaged-frame") << "image.flac" << "E Disc: Cannot decode {dir}/image.flac in track 2: the image is damaged there";
+        QTest::newRow("wavpack-damaged-block") << "image.wv" << "E Disc: Cannot decode {dir}/image.wv in track 2: the image is damaged there";
+        // clang-format on
+    }
+
+    void damagedImage()
+    {
+        QFETCH(QString, image);
+        QFETCH(QString, last);
+        const bool cutOff = QByteArray(QTest::currentDataTag()).endsWith("cut-off");
+        QTemporaryDir dir;
+        const QString path = dir.filePath(image);
+        const QStringList indexes {"01 00:00:00", "01 00:01:00", "01 00:02:00"};
+        QVERIFY(encode(wavImage(dir, 2, 44100, 16), path));
+        const Files whole = split(dir, sheet("source.wav", indexes)).files;
+        QByteArray bytes = readFile(path);
+        // Half the file is about half the audio: the middle of track 2.
+        const qsizetype half = bytes.size() / 2;
+        QVERIFY(writeFile(path,
+            cutOff ? bytes.left(half) : bytes.replace(half, 1, QByteArray(1, char(~bytes[half])))));
+        const Run run = split(dir, sheet(image, indexes));
+        QCOMPARE(run.log.last(), last);
+        QCOMPARE(run.log.filter(" cut short: ").size(), cutOff ? 2 : 0);
+        // A damaged track leaves no file; a cut one holds the audio up to the cut.
+        QCOMPARE(run.files.keys(), QStringList({"1.wav", "2.wav"}).mid(0, cutOff ? 2 : 1));
+        const QByteArray audio = run.files.value("2.wav").mid(44);
+        QVERIFY(!cutOff || (audio.size() > 0 && audio.size() < whole.value("2.wav").size() - 44));
+        QVERIFY(whole.value("2.wav").mid(44).startsWith(audio));
+    }
+
+    void standIn_data()
+    {
+        QTest::addColumn<QStringList>("files"); // beside the sheet, all one FLAC image
+        QTest::addColumn<QString>("named"); // by the FILE line; empty: none
+        QTest::addColumn<QStringList>("expected"); // the first lines of the log
+        const QString extracting = "I Extracting tracks from {dir}/Disc.cue";
+        // clang-format off
+        QTest::newRow("flac-for-wav") << QStringList {"album.FLAC", "Album.wv"} << "Album.wav" << QStringList {extracting, "I Disc: Using album.FLAC for Album.wav"};
+        QTest::newRow("two-flac-so-wavpack") << QStringList {"Album.flac", "ALBUM.flac", "album.WV"} << "Album.wav" << QStringList {extracting, "I Disc: Using album.WV for Album.wav"};
+        QTest::newRow("flac-for-default-wav") << QStringList {"Disc.flac"} << "" << QStringList {extracting, "I Disc: Using Disc.flac for Disc.wav"};
+        QTest::newRow("none-for-flac") << QStringList {"Album.flac.wav", "Album.ape"} << "Album.flac" << QStringList {"E {dir}/Disc.cue: Cannot find {dir}/Album.flac"};
+        // clang-format on
+    }
+
+    void standIn()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QString, named);
+        QFETCH(QStringList, expected);
+        QTemporaryDir dir;
+        QVERIFY(encode(wavImage(dir, 2, 44100, 16, 1), dir.filePath("image.flac")));
+        for (const QString &name : files)
+            QVERIFY(QFile::copy(dir.filePath("image.flac"), dir.filePath(name)));
+        const Run run = split(dir, sheet(named, {"01 00:00:00"}));
+        QCOMPARE(run.log.mid(0, 2), expected);
+        QCOMPARE(run.files.size(), expected.size() - 1); // the one track, from the stand-in
+    }
+};
+
+QTEST_GUILESS_MAIN(TestImages)
+#include "tst_images.moc"
