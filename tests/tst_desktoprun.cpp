@@ -109,7 +109,7 @@ private slots:
         }
         QVERIFY(writeFile(path("broken.cue"),
             "PERFORMER \"Broken\"\nTITLE \"Bad Sheet\"\nFILE \"alpha.wav\" WAVE\n"
-            "SONGWRITER \"Nobody\"\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"));
+            "COMPOSER \"Nobody\"\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"));
         // The demo disc that ./run opens when it is given no sheets.
         QProcess make;
         make.start(QStringLiteral(SPLITMERE_MAKEDEMO), {path("demo")});

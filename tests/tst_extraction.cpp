@@ -210,9 +210,9 @@ void TestExtraction::badSheetAmongGoodOnesWritesNothing()
 {
     const QStringList sheets = {
         makeSheet("A1", 1),
-        makeSheet("A2", 1, QStringLiteral("SONGWRITER \"x\"\n")),
+        makeSheet("A2", 1, QStringLiteral("COMPOSER \"x\"\n")),
         makeSheet("A3", 1),
-        makeSheet("A4", 1, QStringLiteral("INDEX 02 00:00:00\n")),
+        makeSheet("A4", 1, QStringLiteral("TRACK 02 MODE1/2352\n")),
     };
     m_window->addFileList(sheets);
     startAnsweringMessageBoxes();
@@ -306,7 +306,7 @@ void TestExtraction::stopDuringCheckPass()
 void TestExtraction::nextRunResetsMarks()
 {
     const QString bad = makeSheet("R1", 1,
-                                  QStringLiteral("POSTGAP 00:01:00\n"));
+                                  QStringLiteral("ARRANGER \"x\"\n"));
     const QString good = makeSheet("R2", 1);
     m_window->addFileList({bad, good});
     startAnsweringMessageBoxes();
@@ -314,7 +314,7 @@ void TestExtraction::nextRunResetsMarks()
     QVERIFY(m_window->cuelist->item(0)->isSelected());
 
     // Mend the sheet: the second run starts from neutral marks and succeeds.
-    QVERIFY(writeFile(bad, readFile(bad).replace("POSTGAP 00:01:00\n", "")));
+    QVERIFY(writeFile(bad, readFile(bad).replace("ARRANGER \"x\"\n", "")));
     m_window->on_btnClearLog_clicked();
     m_window->actionStartExtraction->trigger();
     QCOMPARE(m_window->cuelist->count(), 0);

@@ -114,10 +114,10 @@ private slots:
         QTest::newRow("stereo-16bit-44100") << L{2, 44100, 16, 220600, -1, -1} << L{0, 150, 150, -1} << L{0, 0, 88200, 1, 88200, 220600} << two << 12;
         QTest::newRow("source-24bit-gives-16bit") << L{2, 44100, 24, 3000, -1, -1} << L{0, 2, 2, -1} << L{0, 0, 1176, 1, 1176, 3000} << two << 12;
         QTest::newRow("mono-22050") << L{1, 22050, 16, 5000, -1, -1} << L{0, 3, 3, -1} << L{0, 0, 882, 1, 882, 5000} << two << 12;
-        QTest::newRow("six-channel-48k-lead-in-two-chunks") << L{6, 48000, 16, 700001, -1, -1} << L{1, -1} << L{0, 640, 700001} << QStringList{writing(0)} << 8;
+        QTest::newRow("six-channel-48k-lead-in-two-chunks") << L{6, 48000, 16, 700001, -1, -1} << L{1, -1} << L{0, 640, 700001} << QStringList{writing(0), "I Disc: Pregap audio not written: 0.01 s in 1 tracks"} << 8;
         QTest::newRow("track-of-exactly-one-chunk") << L{1, 44100, 16, 2097152, -1, -1} << L{0, -1} << L{0, 0, 2097152} << QStringList{writing(0)} << 7;
         QTest::newRow("track-one-frame-over-a-chunk") << L{1, 44100, 16, 2097153, -1, -1} << L{0, -1} << L{0, 0, 2097153} << QStringList{writing(0)} << 8;
-        QTest::newRow("index00-pregap-in-no-file") << L{2, 44100, 16, 6000, -1, -1} << L{0, 3, 5, -1} << L{0, 0, 1764, 1, 2940, 6000} << two << 12;
+        QTest::newRow("index00-pregap-in-no-file") << L{2, 44100, 16, 6000, -1, -1} << L{0, 3, 5, -1} << L{0, 0, 1764, 1, 2940, 6000} << two + QStringList{"I Disc: Pregap audio not written: 0.03 s in 1 tracks"} << 12;
         QTest::newRow("smpl-loop-shortens-last-track") << L{2, 44100, 16, 6000, 4999, -1} << L{0, 5, 5, -1} << L{0, 0, 2940, 1, 2940, 5000} << two << 12;
         QTest::newRow("positions-truncate-at-32000") << L{2, 32000, 16, 2000, -1, -1} << L{0, 1, 1, 2, 2, -1} << L{0, 0, 426, 1, 426, 853, 2, 853, 2000} << QStringList{writing(0), writing(1), writing(2)} << 17;
         QTest::newRow("equal-index01-no-track-data") << L{2, 44100, 16, 3000, -1, -1} << L{0, 2, 2, 2, 2, -1} << L{0, 0, 1176, 2, 1176, 3000} << QStringList{writing(0), warning.arg("02"), size.arg(0), writing(2)} << 13;
