@@ -49,8 +49,7 @@ public:
 private slots:
     void initTestCase()
     {
-        const QByteArray wav
-            = WavBuilder::canonical(2, 44100, 16, WavBuilder::samples(44100, 2, 16));
+        const QByteArray wav = WavBuilder::canonical(1, 8000, 16, WavBuilder::samples(8000, 1, 16));
         for (const char *name : {"disc.wav", "my disc.wav", "my \"best\" disc.wav"})
             QVERIFY(WavBuilder::writeFile(m_dir.filePath(name), wav));
     }
@@ -61,11 +60,10 @@ private slots:
     {
         QTest::addColumn<QByteArray>("sheet");
         QTest::addColumn<QString>("expected");
-        const QString same = "Band|Album|disc.wav|Band|One|10|Band|Two|40";
         // clang-format off
-        QTest::newRow("songwriter-and-cdtextfile") << ripped("CDTEXTFILE \"disc.cdt\"\nSONGWRITER \"Someone\"", "  songwriter \"Someone Else\"") << same;
-        QTest::newRow("gaps-and-later-indexes") << ripped("", "PREGAP 00:02:00\nPOSTGAP 00:01:00\nINDEX 02 00:00:50\nINDEX 99 00:00:60") << same;
-        QTest::newRow("notes-and-codes-any-case") << ripped("rem lower\nREM\nRem\ncatalog 1\nIsrc X\nflags PRE", "") << same;
+        QTest::newRow("songwriter-and-cdtextfile") << ripped("CDTEXTFILE \"disc.cdt\"\nSONGWRITER \"Someone\"", "  songwriter \"Someone Else\"") << "Band|Album|disc.wav|Band|One|10|Band|Two|40";
+        QTest::newRow("gaps-and-later-indexes") << ripped("", "PREGAP 00:02:00\nPOSTGAP 00:01:00\nINDEX 02 00:00:50\nINDEX 99 00:00:60") << "Band|Album|disc.wav|Band|One|10|Band|Two|40";
+        QTest::newRow("notes-and-codes-any-case") << ripped("rem lower\nREM\nRem\ncatalog 1\nIsrc X\nflags PRE", "") << "Band|Album|disc.wav|Band|One|10|Band|Two|40";
         QTest::newRow("unquoted-values") << ripped("PERFORMER The  Band \nTITLE B\nFILE my disc.wav   WAVE", "PERFORMER Guest") << "The  Band|B|my disc.wav|The  Band|One|10|Guest|Two|40";
         QTest::newRow("quotes-inside-values") << ripped("FILE \"my \"best\" disc.wav\"WAVE", "TITLE \"12\" Mix \"Extended\" \"") << "Band|Album|my \"best\" disc.wav|Band|One|10|Band|12\" Mix \"Extended\" |40";
         QTest::newRow("single-quote") << ripped("", "TITLE \"Two") << "Invalid line found";
@@ -147,6 +145,8 @@ private slots:
     void patternBoxKeepsWhatIsTyped()
     {
         WMain window;
+        QVERIFY(WindowTest::showActive(window));
+        window.trackFormat->setFocus(); // as a click into the box would
         window.trackFormat->clearEditText();
         QTest::keyClicks(window.trackFormat->lineEdit(), "%1");
         QCOMPARE(window.trackFormat->currentText(), QString("%1"));
