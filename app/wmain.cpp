@@ -40,6 +40,9 @@ WMain::WMain()
     // Qt 6's combo box has no textChanged(QString) for the by-name wiring to
     // find; the preview must still follow every edit.
     connect(trackFormat, &QComboBox::editTextChanged, this, &WMain::on_trackFormat_textChanged);
+    // Completing from the presets would turn a typed "%1" into "%1 %3"; the
+    // presets stay in the list to be picked.
+    trackFormat->setCompleter(nullptr);
     loadPreferences();
     on_trackFormat_textChanged(QString());
     cuelist->setFocus();

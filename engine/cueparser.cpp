@@ -22,14 +22,24 @@ QRegularExpression linePattern(const char *pattern)
 {
     // Unicode properties make \s take the same blanks as QString::trimmed().
     return QRegularExpression(QRegularExpression::anchoredPattern(QLatin1String(pattern)),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption
+            | QRegularExpression::DotMatchesEverythingOption);
 }
 
+// A value in quotes runs to the last quote of the line, so quotes inside it
+// stay; one without any quote runs to the end (for FILE, to the last blank
+// before the type word). Capture 1 holds the first kind, 2 the second.
 struct LinePatterns
 {
-    QRegularExpression performer = linePattern(R"re(PERFORMER\s*"\s*([^"]*)")re");
-    QRegularExpression title = linePattern(R"re(TITLE\s*"\s*([^"]*)")re");
-    QRegularExpression file = linePattern(R"re(FILE\s*"\s*([^"]*)"\s*WAVE)re");
+    // Lines that move no split point: notes, codes, and gaps a burner would
+    // make of silence that is not in the image.
+    QRegularExpression skipped = linePattern(R"re((?:REM|SONGWRITER|CDTEXTFILE)(?:\s.*)?)re"
+                                             R"re(|(?:CATALOG|FLAGS|ISRC).*)re"
+                                             R"re(|(?:PREGAP|POSTGAP)\s+[0-9]+:[0-9]+:[0-9]+)re"
+                                             R"re(|INDEX\s+(?:0[2-9]|[1-9][0-9])\s+[0-9]+:[0-9]+:[0-9]+)re");
+    QRegularExpression performer = linePattern(R"re(PERFORMER(?:\s*"\s*(.*)"|\s+([^"]*)))re");
+    QRegularExpression title = linePattern(R"re(TITLE(?:\s*"\s*(.*)"|\s+([^"]*)))re");
+    QRegularExpression file = linePattern(R"re(FILE(?:\s*"\s*(.*)"\s*|\s+([^"]*)\s+)WAVE)re");
     QRegularExpression track = linePattern(R"re(TRACK\s*([0-9]+)\s*AUDIO)re");
     QRegularExpression index00 = linePattern(R"re(INDEX\s*00\s*([0-9]+):([0-9]+):([0-9]+))re");
     QRegularExpression index01 = linePattern(R"re(INDEX\s*01\s*([0-9]+):([0-9]+):([0-9]+))re");
@@ -40,6 +50,11 @@ bool matchLine(
 {
     match = pattern.match(line);
     return match.hasMatch();
+}
+
+QString looseValue(const QRegularExpressionMatch &match)
+{
+    return match.capturedStart(1) >= 0 ? match.captured(1) : match.captured(2).trimmed();
 }
 
 // mm:ss:ff in CD frames. Any field may exceed its clock range; only a value that
@@ -57,15 +72,6 @@ bool framePosition(const QRegularExpressionMatch &match, qint64 &position)
     return okMinutes && okSeconds && okFrames && !qMulOverflow(minutes, qint64(4500), &a)
         && !qMulOverflow(seconds, qint64(75), &b) && !qAddOverflow(a, b, &a)
         && !qAddOverflow(a, frames, &position);
-}
-
-// Lines the program has no use for. The keywords are compared as written, in
-// capitals only, and by their beginning (CATALOGUE is skipped too).
-bool isSkipped(const QString &line)
-{
-    return line.isEmpty() || line.startsWith(QLatin1String("CATALOG"))
-        || line.startsWith(QLatin1String("FLAGS")) || line.startsWith(QLatin1String("REM "))
-        || line.startsWith(QLatin1String("ISRC"));
 }
 
 // The WAV image that sits beside a sheet without a FILE line.
@@ -182,20 +188,20 @@ bool SheetReader::readLines(SheetLines &lines)
 
 bool SheetReader::handleLine(const QString &line)
 {
-    if (isSkipped(line))
-        return true;
     QRegularExpressionMatch match;
+    if (line.isEmpty() || matchLine(m_patterns.skipped, line, match))
+        return true;
     qint64 position = 0;
     if (matchLine(m_patterns.performer, line, match)) {
-        (hasTrack() ? m_sheet.tracks.last().performer : m_sheet.performer) = match.captured(1);
+        (hasTrack() ? m_sheet.tracks.last().performer : m_sheet.performer) = looseValue(match);
         return true;
     }
     if (matchLine(m_patterns.title, line, match)) {
-        (hasTrack() ? m_sheet.tracks.last().title : m_sheet.title) = match.captured(1);
+        (hasTrack() ? m_sheet.tracks.last().title : m_sheet.title) = looseValue(match);
         return true;
     }
     if (matchLine(m_patterns.file, line, match))
-        return handleFile(match.captured(1));
+        return handleFile(looseValue(match));
     if (matchLine(m_patterns.track, line, match))
         return handleTrack(match.captured(1));
     if (matchLine(m_patterns.index01, line, match) && framePosition(match, position))
@@ -267,6 +273,14 @@ bool SheetReader::finish()
 {
     if (lastHasNoIndex())
         return failSheet(EngineText::tr("Track without an index found"));
+    // Splitting such sheets would end in success with nothing written, or with
+    // a track silently left out.
+    if (!hasTrack())
+        return failSheet(EngineText::tr("No track found"));
+    for (const CueTrack &track : std::as_const(m_sheet.tracks)) {
+        if (track.end != -1 && track.end < track.start)
+            return failSheet(EngineText::tr("Track %1 ends before it starts").arg(track.number));
+    }
     // A sheet that names neither artist nor album would put every such disc into
     // one "Unknown Artist/Unknown Title" folder; its file name tells them apart.
     if (m_sheet.performer == EngineText::tr("Unknown Artist")

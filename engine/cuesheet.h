@@ -23,3 +23,13 @@ struct CueSheet
     // When wavFile stands in for a missing file, the file the sheet named.
     QString namedFile {};
 };
+
+// The audio of the image that no track file gets: everything before the first
+// track's INDEX 01, and each track's pregap from its INDEX 00 to its INDEX 01.
+struct UnwrittenAudio
+{
+    qint64 frames = 0; // CD frames
+    int tracks = 0;    // tracks that have such a stretch before them
+};
+
+UnwrittenAudio unwrittenAudio(const CueSheet &sheet);

@@ -33,6 +33,13 @@ QString toFname(const QString &s)
     r.replace(QLatin1Char('`'), QLatin1Char('\''));
     r.remove(QLatin1Char('?'));
     r.replace(QLatin1Char('*'), QLatin1Char('-'));
+    // Controls come from sheets in another encoding than the one guessed, or
+    // from a ripper's bug; no name should carry them. Blanks among them (a
+    // tab, a line break) become one space below, as any other blank does.
+    r.removeIf([](QChar c) {
+        const char16_t u = c.unicode();
+        return (u < 0x20 || (u >= 0x7f && u <= 0x9f)) && !c.isSpace();
+    });
     return r.simplified().trimmed();
 }
 

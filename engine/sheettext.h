@@ -5,8 +5,8 @@
 #include <QStringList>
 
 // Turns the bytes of a CUE sheet into text: a Unicode byte-order mark wins,
-// else the locale's encoding, else (bytes not valid there) Latin-1, which is
-// what old Windows rippers wrote.
+// else the locale's encoding, else the encoding a charset detector finds over
+// the whole sheet, else Windows-1252, which is what old Windows rippers wrote.
 QString decodeSheetText(const QByteArray &bytes);
 
 // Reads a sheet's lines one at a time; LF, CR LF and a lone CR all end a line,

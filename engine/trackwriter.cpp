@@ -81,6 +81,7 @@ private:
     bool fail(const QString &line);
     bool userStop();
     void reportCutShort(const CueTrack &track);
+    void reportUnwritten();
 
     TrackRange trackRange(const CueTrack &track) const;
     void fillHeader(char *header, qint64 dataBytes) const;
@@ -126,6 +127,7 @@ int TrackWriter::run()
         if (!writeTrack(track))
             return 0;
     }
+    reportUnwritten();
     m_host.information(tr("%1: Extraction successful").arg(native(m_fname)));
     return 1;
 }
@@ -325,6 +327,18 @@ void TrackWriter::reportCutShort(const CueTrack &track)
 {
     m_host.information(m_prefix
         + tr("Track %1 cut short: the WAV image ends before the track does").arg(track.number));
+}
+
+// Pregaps are cut away with nothing to show for it; the log says how much.
+void TrackWriter::reportUnwritten()
+{
+    const UnwrittenAudio unwritten = unwrittenAudio(m_sheet);
+    if (unwritten.frames == 0)
+        return;
+    m_host.information(m_prefix
+        + tr("Pregap audio not written: %1 s in %2 tracks")
+              .arg(QString::number(unwritten.frames / 75.0, 'f', 2))
+              .arg(unwritten.tracks));
 }
 
 TrackRange TrackWriter::trackRange(const CueTrack &track) const

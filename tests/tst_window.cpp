@@ -36,6 +36,20 @@ private slots:
         QVERIFY(delivered);
     }
 
+    // Typing "%1" must give "%1", not the first preset that starts with it.
+    void patternBoxKeepsWhatIsTyped()
+    {
+        WMain w;
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.trackFormat->setFocus(); // as a click into the box would
+        w.trackFormat->clearEditText();
+        QTest::keyClicks(w.trackFormat->lineEdit(), "%1");
+        QCOMPARE(w.trackFormat->currentText(), QString("%1"));
+        QCOMPARE(w.trackFormat->count(), 4);
+    }
+
     void preferencesKept()
     {
         const QVariantList choices {"/srv/rips", false, false, true, "%2 - %3"}; // none the default
@@ -93,7 +107,7 @@ private slots:
             const QString name = sheet.left(1);
             QByteArray text = "PERFORMER \"Band\"\nTITLE \"" + name.toUtf8()
                 + "\"\nFILE \"disc.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n";
-            text += sheet.endsWith('!') ? "POSTGAP 00:01:00\nREM " : "REM ";
+            text += sheet.endsWith('!') ? "COMPOSER x\nREM " : "REM ";
             paths << dir.filePath(name + ".CUE") << dir.filePath(name + ".CUE");
             QVERIFY(writeFile(paths.last(), text + QByteArray(99999 - text.size(), 'x') + '\n'));
             QVERIFY(!sheet.endsWith('#') || writeFile(dest + "/Band/" + name, "in the way"));
