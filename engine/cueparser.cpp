@@ -2,6 +2,7 @@
 
 #include "enginehost.h"
 #include "enginetext.h"
+#include "imagesearch.h"
 #include "naming.h"
 #include "sheettext.h"
 
@@ -221,7 +222,7 @@ bool SheetReader::handleFile(const QString &reference)
         candidate += QLatin1Char('/');
     candidate += name;
     // No file name holds a NUL; asking the file system would only earn a warning.
-    if (name.contains(QChar::Null) || !QFile::exists(candidate))
+    if (name.contains(QChar::Null) || !locateImage(m_fname, candidate, m_sheet.namedFile))
         return failSheet(EngineText::tr("Cannot find %1").arg(QDir::toNativeSeparators(candidate)));
     m_sheet.wavFile = candidate;
     return true;

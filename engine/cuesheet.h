@@ -20,4 +20,6 @@ struct CueSheet
     QString title;
     QString wavFile;
     QList<CueTrack> tracks;
+    // When wavFile stands in for a missing file, the file the sheet named.
+    QString namedFile {};
 };

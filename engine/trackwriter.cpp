@@ -4,7 +4,7 @@
 #include "enginehost.h"
 #include "naming.h"
 #include "partfile.h"
-#include "waveread16.h"
+#include "sourceimage.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -45,17 +45,6 @@ const char stub_wav_data[] = "RIFF"
                              "\0\0\0\0";
 static_assert(sizeof stub_wav_data == headerSize + 1, "a 44-byte header");
 
-// CUE frames are 1/75 s; the product is saturated so that absurd sheet
-// positions cannot overflow and simply land past the end of the image.
-qint64 sourceFrame(qint64 cdFrames, qint32 rate)
-{
-    if (cdFrames <= 0 || rate <= 0)
-        return 0;
-    if (cdFrames > std::numeric_limits<qint64>::max() / rate)
-        return std::numeric_limits<qint64>::max();
-    return cdFrames * rate / 75;
-}
-
 QString native(const QString &path)
 {
     return QDir::toNativeSeparators(path);
@@ -75,7 +64,7 @@ class TrackWriter
 
 public:
     TrackWriter(EngineHost &host, const ExtractionSettings &settings, const QString &fname,
-        const CueSheet &sheet, WaveRead16 &source, WrittenFiles &written);
+        const CueSheet &sheet, SourceImage &source, WrittenFiles &written);
     int run();
 
 private:
@@ -86,7 +75,8 @@ private:
     bool checkTarget(const QString &path, bool &skip);
     bool reportEmpty(const QString &path, const CueTrack &track, const TrackRange &range);
     bool writeFile(const QString &path, const CueTrack &track, const TrackRange &range);
-    bool copyFrames(PartFile &part, const QString &path, const TrackRange &range, qint64 &copied);
+    bool copyFrames(PartFile &part, const QString &path, const CueTrack &track,
+        const TrackRange &range, qint64 &copied);
     bool moveChunk(QFile &out, qint64 position, qint64 frames, qint64 &got);
     bool fail(const QString &line);
     bool userStop();
@@ -99,7 +89,7 @@ private:
     const ExtractionSettings &m_settings;
     const QString &m_fname;
     const CueSheet &m_sheet;
-    WaveRead16 &m_source;
+    SourceImage &m_source;
     WrittenFiles &m_written;
     const QString m_prefix;
     // Output bytes per frame. The reader refuses images without channels; the
@@ -111,7 +101,7 @@ private:
 };
 
 TrackWriter::TrackWriter(EngineHost &host, const ExtractionSettings &settings, const QString &fname,
-    const CueSheet &sheet, WaveRead16 &source, WrittenFiles &written)
+    const CueSheet &sheet, SourceImage &source, WrittenFiles &written)
     : m_host(host)
     , m_settings(settings)
     , m_fname(fname)
@@ -119,9 +109,9 @@ TrackWriter::TrackWriter(EngineHost &host, const ExtractionSettings &settings, c
     , m_source(source)
     , m_written(written)
     , m_prefix(fnPrefix(fname))
-    , m_frameBytes(2 * qMax(1, source.channels))
+    , m_frameBytes(2 * qMax(1, source.channelCount()))
 {
-    for (const QString &path : {source.file.fileName(), sheet.wavFile, fname}) {
+    for (const QString &path : {source.path(), sheet.wavFile, fname}) {
         const QString canonical = QFileInfo(path).canonicalFilePath();
         if (!canonical.isEmpty())
             m_sources << canonical;
@@ -237,7 +227,7 @@ bool TrackWriter::writeFile(const QString &path, const CueTrack &track, const Tr
         return userStop();
 
     qint64 copied = 0;
-    if (!copyFrames(part, path, range, copied))
+    if (!copyFrames(part, path, track, range, copied))
         return false;
     // The image shrank under us before this track: treat it like a track that
     // starts past the end rather than leave a file without audio.
@@ -258,11 +248,12 @@ bool TrackWriter::writeFile(const QString &path, const CueTrack &track, const Tr
     return true;
 }
 
-bool TrackWriter::copyFrames(
-    PartFile &part, const QString &path, const TrackRange &range, qint64 &copied)
+bool TrackWriter::copyFrames(PartFile &part, const QString &path, const CueTrack &track,
+    const TrackRange &range, qint64 &copied)
 {
     QFile &out = part.file();
-    const qint64 chunkFrames = qMin(maxChunkFrames, qint64(sizeof buf) / m_frameBytes);
+    const qint64 chunkFrames = qMin(
+        qMin(maxChunkFrames, qint64(sizeof buf) / m_frameBytes), m_source.framesPerTurn());
     qint64 position = range.start;
     qint64 remaining = range.length;
     while (remaining > 0) {
@@ -271,6 +262,13 @@ bool TrackWriter::copyFrames(
         qint64 got = 0;
         if (!moveChunk(out, position, qMin(remaining, chunkFrames), got))
             return fail(m_prefix + tr("Error writing %1 (check disk space?)").arg(native(path)));
+        // The part file goes with the failure: a track never holds a gap or
+        // whatever a decoder makes of a damaged frame.
+        if (m_source.readFailed()) {
+            return fail(m_prefix
+                + tr("Cannot decode %1 in track %2: the image is damaged there")
+                      .arg(native(m_source.path()), track.number));
+        }
         if (got <= 0)
             break;
         copied += got;
@@ -332,21 +330,21 @@ void TrackWriter::reportCutShort(const CueTrack &track)
 TrackRange TrackWriter::trackRange(const CueTrack &track) const
 {
     TrackRange range;
-    range.start = sourceFrame(track.start, m_source.sampleRate);
+    range.start = sourceFrame(track.start, m_source.rate());
     const qint64 end
-        = track.end < 0 ? m_source.length : sourceFrame(track.end, m_source.sampleRate);
+        = track.end < 0 ? m_source.frameCount() : sourceFrame(track.end, m_source.rate());
     range.wanted = end - range.start;
     // A sheet may promise more than the image holds (a shorter or wrong WAV);
     // the track then ends where the data does.
-    const qint64 available = qMax<qint64>(0, m_source.length - range.start);
+    const qint64 available = qMax<qint64>(0, m_source.frameCount() - range.start);
     range.length = qMin(range.wanted, available);
     return range;
 }
 
 void TrackWriter::fillHeader(char *header, qint64 dataBytes) const
 {
-    const quint32 channels = quint32(m_source.channels) & 0xffff;
-    const quint32 rate = quint32(m_source.sampleRate);
+    const quint32 channels = quint32(m_source.channelCount()) & 0xffff;
+    const quint32 rate = quint32(m_source.rate());
     std::memcpy(header, stub_wav_data, headerSize);
     qToLittleEndian<quint16>(channels, header + 22);
     qToLittleEndian<quint32>(rate, header + 24);
@@ -359,7 +357,7 @@ void TrackWriter::fillHeader(char *header, qint64 dataBytes) const
 } // namespace
 
 int writeTracks(EngineHost &host, const ExtractionSettings &settings, const QString &fname,
-    const CueSheet &sheet, WaveRead16 &source, WrittenFiles &written)
+    const CueSheet &sheet, SourceImage &source, WrittenFiles &written)
 {
     return TrackWriter(host, settings, fname, sheet, source, written).run();
 }

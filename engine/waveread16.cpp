@@ -49,6 +49,22 @@ SHUFFLE_CLONES void truncate24(unsigned char *__restrict out,
 
 } // namespace
 
+bool WaveRead16::recognise(QIODevice &file)
+{
+    if (!file.seek(0))
+        return false;
+    const QByteArray head = file.read(12);
+    return head.startsWith("RIFF") && head.mid(8) == "WAVE";
+}
+
+OpenedImage WaveRead16::openImage(const QString &path)
+{
+    auto wave = std::make_unique<WaveRead16>();
+    if (wave->open(path) <= 0)
+        return {};
+    return {std::move(wave), QString()};
+}
+
 WaveRead16::WaveRead16() = default;
 
 WaveRead16::~WaveRead16()

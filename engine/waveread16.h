@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sourceimage.h"
+
 #include <QFile>
 #include <QString>
 
@@ -7,11 +9,16 @@
 // interleaved 16-bit little-endian samples, whatever the source width (16 or 24
 // bits). A frame is one sample for every channel. Positions are 64-bit so that
 // images past 2 GiB (24-bit 96 kHz albums) are read where they really are.
-class WaveRead16
+class WaveRead16 final : public SourceImage
 {
 public:
+    // "RIFF", a size, "WAVE": everything else about the file is open()'s to judge.
+    static bool recognise(QIODevice &file);
+    // A WAV image that open() refuses has no reason shown beyond "Failed to open".
+    static OpenedImage openImage(const QString &path);
+
     WaveRead16();
-    ~WaveRead16();
+    ~WaveRead16() override;
     WaveRead16(const WaveRead16 &) = delete;
     WaveRead16 &operator=(const WaveRead16 &) = delete;
 
@@ -23,7 +30,12 @@ public:
     // Copies up to count frames starting at frame pos into dest as 16-bit
     // samples; dest must hold count * channels * 2 bytes. Returns how many whole
     // frames were delivered (0 at or past the end, fewer if the file shrank).
-    qint64 readFrames(char *dest, qint64 pos, qint64 count);
+    qint64 readFrames(char *dest, qint64 pos, qint64 count) override;
+
+    QString path() const override { return file.fileName(); }
+    qint32 rate() const override { return sampleRate; }
+    qint32 channelCount() const override { return channels; }
+    qint64 frameCount() const override { return length; }
 
     qint64 dataOffset = 0;
     qint32 sampleRate = 0;

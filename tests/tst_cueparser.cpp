@@ -69,7 +69,7 @@ private slots:
         // clang-format off
         row("valid-sheet", one);
         row("no-tracks", head);
-        row("lower-case-keywords", "file \"disc.wav\" wave\ntrack 1 audio\nindex 01 0:2:0\n");
+        row("lower-case-keywords", "file \"disc.wav\" wave\ntrack 1 audio\nindex 01 0:0:0\n");
         row("no-break-space-after-keyword", head + "TITLE\xc2\xa0\"x\"\n");
         row("no-blanks-around-quotes", "FILE\"disc.wav\"WAVE\nTITLE\"x\"\n");
         row("blank-lines-and-indent", "\n   \n\t" + head + "  TRACK 01 AUDIO  \n\n    INDEX 01 00:00:00\t\n \n");
@@ -88,13 +88,13 @@ private slots:
         invalid("index-past-64-bits", "INDEX 01 99999999999999999999:00:00");
         invalid("minutes-overflow-64-bits", "INDEX 00 3000000000000000:00:00");
         row("file-after-track", one + head, {"E disc: 'FILE' found after track enlisting"});
-        row("wave-type-with-flac-name", "FILE \"disc.flac\" WAVE\n", {"E {cue}: Cannot find {dir}/disc.flac"});
+        row("wave-type-with-flac-name", "FILE \"disc.flac\" WAVE\n");
         row("directories-dropped-before-lookup", "FILE \"sub\\only.wav\" WAVE\n", {"E {cue}: Cannot find {dir}/only.wav"});
         row("track-without-index-at-track", head + "TRACK 01 AUDIO\nINDEX 00 00:00:00\nTRACK 02 AUDIO\n", {"E {cue}: Track without an index found"});
         row("track-without-index-at-end", one + "TRACK 02 AUDIO\n", {"E {cue}: Track without an index found"});
         row("index-without-track", head + "INDEX 01 00:00:00\n", {"E {cue}: Index without a track found"});
         row("double-index", one + "INDEX 01 00:01:00\n", {"E {cue}: Double index found"});
-        row("later-file-wins-and-fails-to-open", head + "FILE \"  notes.txt\" WAVE\n", {"E {cue}: Failed to open {dir}/notes.txt"});
+        row("later-file-wins-and-fails-to-open", head + "FILE \"  notes.txt\" WAVE\n", {"E {cue}: Failed to open {dir}/notes.txt", "E     not a WAV, FLAC or WavPack file"});
         row("empty-reference-names-folder", "FILE \"\" WAVE\n", {"E {cue}: Failed to open {dir}/"});
         row("missing", QByteArray(), {"E File not found ({cue})"}, "absent.cue");
         row("folder-named-cue", QByteArray(), {"E Cannot open {cue} for reading"}, "folder.cue");
@@ -103,7 +103,7 @@ private slots:
         row("default-wav-capitalised", noFile, {}, "Album.Cue");
         row("default-wav-capitals", noFile, {}, "Album.CUE");
         row("default-wav-mixed-case", noFile, {}, "album.cUE");
-        row("default-wav-without-cue-extension", noFile, {"E {cue}: Failed to open {cue}"}, "sheet.txt");
+        row("default-wav-without-cue-extension", noFile, {"E {cue}: Failed to open {cue}", "E     not a WAV, FLAC or WavPack file"}, "sheet.txt");
         // clang-format on
     }
 

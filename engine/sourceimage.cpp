@@ -1,0 +1,82 @@
+#include "sourceimage.h"
+
+#include "enginetext.h"
+#include "flacimage.h"
+#include "wavpackimage.h"
+#include "waveread16.h"
+
+#include <QFile>
+
+#include <limits>
+
+namespace {
+
+// The formats an image may be in, told apart by their first bytes. Another
+// format is one more reader class and one more line here.
+struct ImageFormat
+{
+    bool (*recognise)(QIODevice &file);
+    OpenedImage (*open)(const QString &path);
+};
+
+const ImageFormat formats[] = {
+    {WaveRead16::recognise, WaveRead16::openImage},
+    {FlacImage::recognise, FlacImage::open},
+    {WavPackImage::recognise, WavPackImage::open},
+};
+
+} // namespace
+
+OpenedImage openImage(const QString &path)
+{
+    QFile file(path);
+    // A file that cannot be read at all has no reason of its own to give.
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    for (const ImageFormat &format : formats) {
+        if (format.recognise(file)) {
+            file.close();
+            return format.open(path);
+        }
+    }
+    return {nullptr, EngineText::tr("not a WAV, FLAC or WavPack file")};
+}
+
+qint64 sourceFrame(qint64 cdFrames, qint32 rate)
+{
+    if (cdFrames <= 0 || rate <= 0)
+        return 0;
+    // Saturated, so that absurd sheet positions cannot overflow.
+    if (cdFrames > std::numeric_limits<qint64>::max() / rate)
+        return std::numeric_limits<qint64>::max();
+    return cdFrames * rate / 75;
+}
+
+namespace ImageRefusal {
+
+QString fewBits(int bits)
+{
+    return EngineText::tr("%1-bit samples; at least 16 bits are needed").arg(bits);
+}
+
+QString floatSamples()
+{
+    return EngineText::tr("floating-point samples; only integer samples can be split");
+}
+
+QString unknownLength()
+{
+    return EngineText::tr("the stream's header does not state its length");
+}
+
+QString channels(int count)
+{
+    return EngineText::tr("%1 channels; at most 8 can be split").arg(count);
+}
+
+QString damaged()
+{
+    return EngineText::tr("the stream's header is damaged or of an unknown kind");
+}
+
+} // namespace ImageRefusal
