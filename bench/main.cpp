@@ -298,6 +298,8 @@ void Bench::stopRuns(ImageResult &r)
             ++r.stopsAfterWork;
         r.stopLatencyMs << result.stopLatencyMs;
         r.stopWaitMs << result.stopWaitMs;
+        if (result.longestGapMs > Stats::maximum(r.stopGapMs))
+            r.worstStopGapCpuMs = result.longestGapCpuMs;
         r.stopGapMs << result.longestGapMs;
     }
 }

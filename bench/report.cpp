@@ -108,13 +108,14 @@ void printImage(const ImageResult &r)
     if (!r.stopLatencyMs.isEmpty()) {
         say(QStringLiteral("  stops: %1 (%6 after the last track); from the Stop slot to the end "
                            "of the run: median %2 ms, worst %3 ms; the request waited for a "
-                           "turn: median %4 ms, worst %5 ms; longest event-loop gap %7 ms")
+                           "turn: median %4 ms, worst %5 ms; longest event-loop gap %7 ms, "
+                           "of it on cpu %8 ms")
                 .arg(r.stopLatencyMs.size())
                 .arg(num(Stats::median(r.stopLatencyMs), 1),
                     num(Stats::maximum(r.stopLatencyMs), 1), num(Stats::median(r.stopWaitMs), 1),
                     num(Stats::maximum(r.stopWaitMs), 1))
                 .arg(r.stopsAfterWork)
-                .arg(num(Stats::maximum(r.stopGapMs), 1)));
+                .arg(num(Stats::maximum(r.stopGapMs), 1), num(r.worstStopGapCpuMs, 1)));
     }
     say(QStringLiteral("  peak memory growth over the idle window, every run of this image "
                        "(check, rounds, stops): max %1 MiB over %2 runs")

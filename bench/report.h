@@ -27,6 +27,7 @@ struct ImageResult
     QList<double> gapMs; // timed rounds
     QList<double> gapCpuMs; // how much of each longest gap was spent on a CPU
     QList<double> stopGapMs; // stop runs
+    double worstStopGapCpuMs = 0; // how much of the longest of them was spent on a CPU
     QList<int> turns;
     QList<double> stopLatencyMs;
     QList<double> stopWaitMs;
