@@ -217,21 +217,48 @@ CommandTime timeCommand(const QString &program, const QStringList &args, QString
     return result;
 }
 
-bool shnsplitInstalled()
+bool installed(const QString &program)
 {
-    return !QStandardPaths::findExecutable(QStringLiteral("shnsplit")).isEmpty();
+    return !QStandardPaths::findExecutable(program).isEmpty();
 }
 
-QStringList shnsplitArgs(const Image &image, const QString &dest)
+Rival cpRival(const Image &image, const QString &out)
 {
-    return {QStringLiteral("-f"), image.cuePath, QStringLiteral("-o"), QStringLiteral("wav"),
-        QStringLiteral("-d"), dest, image.wavPath};
+    return {QStringLiteral("cp"), QStringLiteral("cp"), {image.imagePath, out + QLatin1Char('/')},
+        image.imageBytes};
 }
 
-QStringList shnsplitTracks(const QString &dest)
+Rival shnsplitRival(const Image &image, const QString &out)
 {
-    // shnsplit names its files split-track01.wav, split-track02.wav...
-    return windowTracks(dest);
+    // shnsplit names its files split-track01.wav, split-track02.wav... and
+    // decodes a FLAC image through the flac program.
+    Rival rival {QStringLiteral("shnsplit"), QStringLiteral("shnsplit"),
+        {QStringLiteral("-f"), image.cuePath, QStringLiteral("-o"), QStringLiteral("wav"),
+            QStringLiteral("-d"), out, image.imagePath},
+        image.outputBytes()};
+    rival.sameTracks = true;
+    return rival;
+}
+
+Rival decoderRival(const Image &image, const QString &out)
+{
+    const QString wav = QDir(out).filePath(QStringLiteral("image.wav"));
+    if (image.format == Format::Flac)
+        return {QStringLiteral("flac -d"), QStringLiteral("flac"),
+            {QStringLiteral("-d"), QStringLiteral("-f"), QStringLiteral("-o"), wav,
+                image.imagePath},
+            image.wavBytes()};
+    return {QStringLiteral("wvunpack"), QStringLiteral("wvunpack"),
+        {QStringLiteral("-y"), image.imagePath, QStringLiteral("-o"), wav}, image.wavBytes()};
+}
+
+Rival ffmpegRival(const Image &image, const QString &out)
+{
+    return {QStringLiteral("ffmpeg"), QStringLiteral("ffmpeg"),
+        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-i"),
+            image.imagePath, QStringLiteral("-f"), QStringLiteral("wav"),
+            QDir(out).filePath(QStringLiteral("image.wav"))},
+        image.wavBytes()};
 }
 
 void clearFolder(const QString &dest)

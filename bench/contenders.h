@@ -65,7 +65,7 @@ private:
     bool m_peakResettable;
 };
 
-// The track files a window run leaves in dest, in track order.
+// The track files a window run (or shnsplit) leaves in dest, in track order.
 QStringList windowTracks(const QString &dest);
 
 struct CommandTime
@@ -78,10 +78,28 @@ struct CommandTime
 // goes to problem.
 CommandTime timeCommand(const QString &program, const QStringList &args, QString *problem);
 
-bool shnsplitInstalled();
-QStringList shnsplitArgs(const Image &image, const QString &dest);
-// shnsplit's files in dest, in track order.
-QStringList shnsplitTracks(const QString &dest);
+// A program timed against the run on the same image, writing into one folder.
+struct Rival
+{
+    QString name; // as the report shows it
+    QString program;
+    QStringList args;
+    qint64 writesBytes = 0;
+    // Target for run / rival: at most limit, or less than limit when strict;
+    // 0 for none.
+    double limit = 0;
+    bool strict = false;
+    // Writes the track files a run writes, in the same order, which the check
+    // compares byte for byte.
+    bool sameTracks = false;
+};
+
+bool installed(const QString &program);
+Rival cpRival(const Image &image, const QString &out);
+Rival shnsplitRival(const Image &image, const QString &out);
+// flac -d or wvunpack writing the whole image to a WAV file.
+Rival decoderRival(const Image &image, const QString &out);
+Rival ffmpegRival(const Image &image, const QString &out);
 
 // Empties dest (keeping the folder), outside every timing.
 void clearFolder(const QString &dest);

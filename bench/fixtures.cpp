@@ -1,11 +1,14 @@
 #include "fixtures.h"
 
 #include <QDir>
-#include <QtEndian>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTextStream>
+#include <QtEndian>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <unistd.h>
@@ -31,16 +34,84 @@ void canonicalHeader(char *h, int channels, int rate, int bits, qint64 dataBytes
 struct Noise
 {
     quint64 state;
+    quint64 next()
+    {
+        state ^= state >> 12;
+        state ^= state << 25;
+        state ^= state >> 27;
+        return state * 0x2545F4914F6CDD1DULL;
+    }
     void fill(char *out, qint64 bytes)
     {
         for (qint64 i = 0; i < bytes; i += 8) {
-            state ^= state >> 12;
-            state ^= state << 25;
-            state ^= state >> 27;
-            const quint64 v = state * 0x2545F4914F6CDD1DULL;
+            const quint64 v = next();
             std::memcpy(out + i, &v, 8);
         }
     }
+};
+
+// 16-bit stereo: three decaying tones at a time, each a resonator that the
+// encoders' linear prediction follows almost exactly, over noise of +-64 that
+// they cannot predict, so that an image comes out at about half its size as
+// recorded music does. A new chord every quarter to one and three quarters of
+// a second; the tones are panned and the noise differs between the channels.
+class Music
+{
+public:
+    Music(quint64 seed, int rate)
+        : m_noise {seed}
+        , m_rate(rate)
+    {
+    }
+
+    void fill(char *out, qint64 bytes)
+    {
+        for (qint64 i = 0; i < bytes; i += 4) {
+            if (m_chordLeft-- <= 0)
+                newChord();
+            double left = 0;
+            double right = 0;
+            for (Tone &t : m_tones) {
+                const double y = t.k * t.y1 - t.r2 * t.y2;
+                t.y2 = t.y1;
+                t.y1 = y;
+                left += y * t.left;
+                right += y * t.right;
+            }
+            const quint64 noise = m_noise.next();
+            qToLittleEndian<qint16>(sample(left + int(noise % 129) - 64), out + i);
+            qToLittleEndian<qint16>(sample(right + int((noise >> 32) % 129) - 64), out + i + 2);
+        }
+    }
+
+private:
+    struct Tone
+    {
+        double y1, y2, k, r2, left, right;
+    };
+
+    static qint16 sample(double v) { return qint16(std::clamp(std::lrint(v), -32768L, 32767L)); }
+
+    void newChord()
+    {
+        // Two octaves of a pentatonic scale from A2.
+        static const double pitches[] = {110.0, 123.5, 146.8, 164.8, 185.0, 220.0, 246.9, 293.7,
+            329.6, 370.0, 440.0, 493.9, 587.3, 659.3, 740.0, 880.0};
+        m_chordLeft = m_rate / 4 + qint64(m_noise.next() % quint64(m_rate * 3 / 2));
+        for (Tone &t : m_tones) {
+            const double w = 2 * M_PI * pitches[m_noise.next() % 16] / m_rate;
+            const double decaySeconds = 0.3 + m_noise.next() % 200 / 100.0;
+            const double r = 1 - 1 / (m_rate * decaySeconds);
+            const double pan = m_noise.next() % 100 / 100.0;
+            t = {(1500 + m_noise.next() % 4000) * std::sin(w), 0, 2 * r * std::cos(w), r * r,
+                0.5 + 0.5 * pan, 1 - 0.5 * pan};
+        }
+    }
+
+    Noise m_noise;
+    int m_rate;
+    qint64 m_chordLeft = 0;
+    Tone m_tones[3] {};
 };
 
 // Track lengths that vary like an album's, from the same seed every time.
@@ -80,7 +151,7 @@ bool writeSheet(const Image &image)
     QTextStream out(&file);
     out << "PERFORMER \"Bench Ensemble\"\n"
         << "TITLE \"" << image.name << "\"\n"
-        << "FILE \"" << QFileInfo(image.wavPath).fileName() << "\" WAVE\n";
+        << "FILE \"" << QFileInfo(image.imagePath).fileName() << "\" WAVE\n";
     for (int t = 0; t < image.trackStarts.size(); ++t) {
         out << QStringLiteral("  TRACK %1 AUDIO\n").arg(t + 1, 2, 10, QLatin1Char('0'))
             << QStringLiteral("    TITLE \"Piece %1\"\n").arg(t + 1) << "    INDEX 01 "
@@ -90,7 +161,14 @@ bool writeSheet(const Image &image)
     return file.error() == QFileDevice::NoError;
 }
 
-bool writeWav(const Image &image, quint64 seed)
+// Written back to disk now rather than in the middle of someone's timed round.
+bool syncFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite) && ::fsync(file.handle()) == 0;
+}
+
+bool writeWav(const Image &image, const ImagePlan &plan)
 {
     QFile file(image.wavPath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
@@ -101,47 +179,76 @@ bool writeWav(const Image &image, quint64 seed)
     if (file.write(header, 44) != 44)
         return false;
     std::unique_ptr<char[]> block(new char[ioBlock]);
-    Noise noise {seed};
+    Noise noise {plan.seed};
+    Music music(plan.seed, plan.rate);
     for (qint64 left = dataBytes; left > 0;) {
         const qint64 n = qMin(left, ioBlock);
-        noise.fill(block.get(), ioBlock);
+        if (plan.music)
+            music.fill(block.get(), ioBlock);
+        else
+            noise.fill(block.get(), ioBlock);
         if (file.write(block.get(), n) != n)
             return false;
         left -= n;
     }
-    // The images are written back to disk now rather than in the middle of
-    // someone's timed round.
-    return ::fsync(file.handle()) == 0;
+    file.close();
+    return syncFile(image.wavPath);
+}
+
+// Each program at its default level, as a ripper leaves the image.
+bool encode(const Image &image)
+{
+    const bool flac = image.format == Format::Flac;
+    const QStringList args = flac ? QStringList {QStringLiteral("-s"), QStringLiteral("-f"),
+                                 QStringLiteral("-o"), image.imagePath, image.wavPath}
+                                  : QStringList {QStringLiteral("-q"), QStringLiteral("-y"),
+                                      image.wavPath, QStringLiteral("-o"), image.imagePath};
+    return QProcess::execute(flac ? QStringLiteral("flac") : QStringLiteral("wavpack"), args) == 0
+        && syncFile(image.imagePath);
 }
 
 } // namespace
 
 QString Image::describe() const
 {
-    return QStringLiteral("%1-bit %2 kHz %3ch, %4 min, %5 tracks, %6 MB")
-        .arg(bits)
-        .arg(rate / 1000.0, 0, 'f', 1)
-        .arg(channels)
-        .arg(minutes)
-        .arg(trackStarts.size())
-        .arg(wavBytes() / 1e6, 0, 'f', 1);
+    QString text = QStringLiteral("%1-bit %2 kHz %3ch, %4 min, %5 tracks, %6 MB")
+                       .arg(bits)
+                       .arg(rate / 1000.0, 0, 'f', 1)
+                       .arg(channels)
+                       .arg(minutes)
+                       .arg(trackStarts.size())
+                       .arg(wavBytes() / 1e6, 0, 'f', 1);
+    if (format != Format::Wav)
+        text
+            += QStringLiteral(" as WAV; as %1 %2 MB, %3 of it")
+                   .arg(format == Format::Flac ? QStringLiteral("FLAC") : QStringLiteral("WavPack"))
+                   .arg(imageBytes / 1e6, 0, 'f', 1)
+                   .arg(compression(), 0, 'f', 2);
+    return text;
 }
 
-Image makeImage(const QString &dir, const QString &name, int minutes, int rate, int bits,
-    int tracks, quint64 seed)
+Image makeImage(const QString &dir, const ImagePlan &plan, int tracks)
 {
+    static const char *const extensions[] = {".wav", ".flac", ".wv"};
+    const QDir folder(dir);
     Image image;
-    image.name = name;
-    image.wavPath = QDir(dir).filePath(name + QStringLiteral(".wav"));
-    image.cuePath = QDir(dir).filePath(name + QStringLiteral(".cue"));
-    image.minutes = minutes;
-    image.rate = rate;
+    image.name = QLatin1String(plan.name);
+    image.format = plan.format;
+    image.wavPath = folder.filePath(QLatin1String(plan.audio) + QStringLiteral(".wav"));
+    image.imagePath = plan.format == Format::Wav
+        ? image.wavPath
+        : folder.filePath(image.name + QLatin1String(extensions[int(plan.format)]));
+    image.cuePath = folder.filePath(image.name + QStringLiteral(".cue"));
+    image.minutes = plan.minutes;
+    image.rate = plan.rate;
     image.channels = 2;
-    image.bits = bits;
-    image.frames = qint64(minutes) * 60 * rate;
-    image.trackStarts = trackStarts(qint64(minutes) * 60 * 75, tracks, seed);
-    if (!writeWav(image, seed) || !writeSheet(image))
+    image.bits = plan.bits;
+    image.frames = qint64(plan.minutes) * 60 * plan.rate;
+    image.trackStarts = trackStarts(qint64(plan.minutes) * 60 * 75, tracks, plan.seed);
+    if ((!QFileInfo::exists(image.wavPath) && !writeWav(image, plan)) || !writeSheet(image)
+        || (plan.format != Format::Wav && !encode(image)))
         return Image();
+    image.imageBytes = QFileInfo(image.imagePath).size();
     return image;
 }
 

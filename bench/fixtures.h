@@ -3,13 +3,38 @@
 #include <QList>
 #include <QString>
 
-// A generated CD-style image: one WAV file of noise and a sheet that cuts it
-// into tracks at INDEX 01 only, so that every frame belongs to exactly one track.
+// The file a sheet names: the generated WAV itself, or that WAV encoded at
+// the default level of Debian's flac or wavpack program.
+enum class Format { Wav, Flac, WavPack };
+
+// What to generate. Plans that name the same audio share one WAV file.
+struct ImagePlan
+{
+    const char *name;
+    Format format;
+    const char *audio; // base name of the WAV
+    // Tones over quiet noise, which the encoders bring down to about half as
+    // they do recorded music; otherwise noise, which nothing compresses.
+    bool music;
+    int minutes;
+    int rate;
+    int bits; // music is 16-bit only
+    quint64 seed;
+    // The short image is there to show that memory does not grow with the
+    // image; its few hundred milliseconds say little about speed.
+    bool speedTargets;
+};
+
+// A generated CD-style image and a sheet that cuts it into tracks at INDEX 01
+// only, so that every frame belongs to exactly one track.
 struct Image
 {
     QString name;
-    QString wavPath;
+    Format format = Format::Wav;
+    QString wavPath; // the audio as WAV: the image itself or what it was encoded from
+    QString imagePath; // the file the sheet names
     QString cuePath;
+    qint64 imageBytes = 0;
     int minutes = 0;
     int rate = 0;
     int channels = 0;
@@ -21,15 +46,16 @@ struct Image
     qint64 wavBytes() const { return 44 + frames * channels * (bits / 8); }
     // What the tracks hold together once written as 16-bit files.
     qint64 outputBytes() const { return trackStarts.size() * 44 + frames * channels * 2; }
+    double compression() const { return double(imageBytes) / wavBytes(); }
     QString describe() const;
 };
 
-// Writes image and sheet into dir; the samples depend only on seed, so every
-// run of the benchmark cuts the same audio. Empty name on failure.
-Image makeImage(const QString &dir, const QString &name, int minutes, int rate, int bits,
-    int tracks, quint64 seed);
+// Writes image and sheet into dir, the WAV only if an earlier plan has not
+// written it already; the samples depend only on the seed, so every run of
+// the benchmark cuts the same audio. Empty name on failure.
+Image makeImage(const QString &dir, const ImagePlan &plan, int tracks);
 
-// The bytes of every track file as the image and sheet define them (a 16-bit
+// The bytes of every track file as the WAV and sheet define them (a 16-bit
 // source copied, a 24-bit one truncated to its upper two bytes), compared with
 // the files in trackFiles, in track order. Empty when they all match.
 QString checkTracks(const Image &image, const QStringList &trackFiles);

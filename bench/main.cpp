@@ -1,7 +1,8 @@
-// Times whole extraction runs through the window against the machine's copy
-// limit (cp of the image) and shnsplit, on large generated images, and watches
-// memory, the event loop and Stop while it does. ./bench/run builds and starts
-// it; see README.md, "Performance".
+// Times whole extraction runs through the window on large generated images:
+// WAV images against the machine's copy limit (cp of the image) and shnsplit,
+// FLAC and WavPack images against their reference decoders, shnsplit and
+// ffmpeg; and watches memory, the event loop and Stop while it does.
+// ./bench/run builds and starts it; see README.md, "Performance".
 
 #include "contenders.h"
 #include "fixtures.h"
@@ -29,31 +30,17 @@ struct Options
     QStringList only;
 };
 
-struct ImageSpec
-{
-    const char *name;
-    int minutes;
-    int rate;
-    int bits;
-    // The short image is there to show that memory does not grow with the
-    // image; its few hundred milliseconds say little about speed.
-    bool speedTargets;
+const ImagePlan imagePlans[] = {
+    {"cd10", Format::Wav, "cd10", false, 10, 44100, 16, 2, false},
+    {"cd74", Format::Wav, "cd74", false, 74, 44100, 16, 3, true},
+    {"hd40", Format::Wav, "hd40", false, 40, 96000, 24, 4, true},
+    {"flac74", Format::Flac, "music74", true, 74, 44100, 16, 5, true},
+    {"wv74", Format::WavPack, "music74", true, 74, 44100, 16, 5, true},
 };
 
-const ImageSpec imageSpecs[] = {
-    {"cd10", 10, 44100, 16, false},
-    {"cd74", 74, 44100, 16, true},
-    {"hd40", 40, 96000, 24, true},
-};
-
-bool hasSpeedTargets(const QString &name)
-{
-    for (const ImageSpec &plan : imageSpecs) {
-        if (name == QLatin1String(plan.name))
-            return plan.speedTargets;
-    }
-    return false;
-}
+// How much an encoded image of music-like audio may weigh against its WAV
+// before it no longer stands for a ripped album.
+const double compressionRange[] = {0.35, 0.8};
 
 class Bench
 {
@@ -67,8 +54,10 @@ public:
 
 private:
     bool makeImages(const QString &dir);
+    QList<RivalTimes> rivals(const Image &image, bool speedTargets);
     void measure(ImageResult &r);
     void checkOutput(ImageResult &r);
+    void checkRival(ImageResult &r, const Rival &rival);
     void timeRound(ImageResult &r, int round);
     void stopRuns(ImageResult &r);
 
@@ -76,10 +65,11 @@ private:
     BenchWindow m_window;
     WindowContender m_contender;
     QRandomGenerator m_random {20240611};
+    Targets m_targets;
     QList<Image> m_images;
+    QList<bool> m_speedTargets;
     QString m_runOut;
-    QString m_cpOut;
-    QString m_shnOut;
+    QString m_rivalOut;
     QString m_problem;
 };
 
@@ -91,8 +81,7 @@ int Bench::run()
         return 2;
     }
     m_runOut = tmp.filePath(QStringLiteral("out-run"));
-    m_cpOut = tmp.filePath(QStringLiteral("out-cp"));
-    m_shnOut = tmp.filePath(QStringLiteral("out-shnsplit"));
+    m_rivalOut = tmp.filePath(QStringLiteral("out-rival"));
     if (!makeImages(tmp.path()))
         return 2;
 
@@ -101,15 +90,12 @@ int Bench::run()
             .arg(m_contender.peakResettable()
                     ? QStringLiteral("VmHWM after resetting it through /proc/self/clear_refs")
                     : QStringLiteral("VmRSS sampled at every turn of the event loop")));
-    if (!shnsplitInstalled())
-        say(QStringLiteral("shnsplit is not installed: timing the window against cp only"));
 
     // The first run of the program pays once for what stays made (the part of
     // the copy buffer it touches, icons, fonts); it is reported on its own and
     // every image below starts warm.
     clearFolder(m_runOut);
-    clearFolder(m_cpOut);
-    clearFolder(m_shnOut);
+    clearFolder(m_rivalOut);
     const WindowRunResult first = m_contender.run(m_images.first(), m_runOut);
     clearFolder(m_runOut);
     const double firstGrowth = first.peakGrowthKb / 1024.0;
@@ -121,16 +107,16 @@ int Bench::run()
 
     QList<ImageResult> results;
     bool failed = !first.ok;
-    for (const Image &image : std::as_const(m_images)) {
+    for (int i = 0; i < m_images.size(); ++i) {
         ImageResult r;
-        r.image = image;
-        r.speedTargets = hasSpeedTargets(image.name);
+        r.image = m_images[i];
+        r.rivals = rivals(r.image, m_speedTargets[i]);
         measure(r);
         printImage(r);
         failed = failed || !r.problems.isEmpty();
         results << r;
     }
-    const int missed = printTargets(results, firstGrowth, Targets());
+    const int missed = printTargets(results, firstGrowth, m_targets);
     say(QStringLiteral("%1 target(s) missed%2")
             .arg(missed)
             .arg(failed ? QStringLiteral("; some runs FAILED (see PROBLEM lines)") : QString()));
@@ -139,15 +125,12 @@ int Bench::run()
 
 bool Bench::makeImages(const QString &dir)
 {
-    quint64 seed = 1;
-    for (const ImageSpec &plan : imageSpecs) {
-        ++seed;
+    for (const ImagePlan &plan : imagePlans) {
         if (!m_options.only.isEmpty() && !m_options.only.contains(QLatin1String(plan.name)))
             continue;
         QElapsedTimer clock;
         clock.start();
-        const Image image = makeImage(
-            dir, QLatin1String(plan.name), plan.minutes, plan.rate, plan.bits, 20, seed);
+        const Image image = makeImage(dir, plan, 20);
         if (image.name.isEmpty()) {
             say(QStringLiteral("Cannot write the %1 image into %2").arg(plan.name, dir));
             return false;
@@ -156,8 +139,38 @@ bool Bench::makeImages(const QString &dir)
                 .arg(image.name, image.describe())
                 .arg(clock.elapsed() / 1000.0, 0, 'f', 1));
         m_images << image;
+        m_speedTargets << plan.speedTargets;
     }
     return !m_images.isEmpty();
+}
+
+// A WAV image against the machine's copy limit and, at 16 bits, shnsplit; a
+// FLAC or WavPack image against its reference decoder, ffmpeg and, for FLAC,
+// shnsplit. Programs that are not installed are left out.
+QList<RivalTimes> Bench::rivals(const Image &image, bool speedTargets)
+{
+    QList<RivalTimes> result;
+    auto add = [&](Rival rival, double limit, bool strict) {
+        if (!installed(rival.program)) {
+            say(QStringLiteral("%1 is not installed: not timed on %2")
+                    .arg(rival.program, image.name));
+            return;
+        }
+        rival.limit = speedTargets ? limit : 0;
+        rival.strict = strict;
+        result << RivalTimes {rival, {}, {}};
+    };
+    const bool wav = image.format == Format::Wav;
+    if (wav)
+        add(cpRival(image, m_rivalOut), image.bits == 16 ? m_targets.perCp16 : m_targets.perCp24,
+            false);
+    else
+        add(decoderRival(image, m_rivalOut), m_targets.perDecoder, false);
+    if (image.bits == 16 && image.format != Format::WavPack)
+        add(shnsplitRival(image, m_rivalOut), m_targets.perSplitter, true);
+    if (!wav)
+        add(ffmpegRival(image, m_rivalOut), m_targets.perSplitter, true);
+    return result;
 }
 
 void Bench::measure(ImageResult &r)
@@ -168,10 +181,19 @@ void Bench::measure(ImageResult &r)
     stopRuns(r);
 }
 
-// Once per image, untimed: the tracks against the image itself and, for a
-// 16-bit image, against shnsplit's.
+// Once per image, untimed: the tracks against the audio as WAV, an encoded
+// image's size against its WAV, and the tracks of every rival that writes
+// them against ours.
 void Bench::checkOutput(ImageResult &r)
 {
+    if (r.image.format != Format::Wav) {
+        const double c = r.image.compression();
+        const QString size = QStringLiteral("the image weighs %1 of its WAV").arg(c, 0, 'f', 2);
+        if (c >= compressionRange[0] && c <= compressionRange[1])
+            r.checks << size;
+        else
+            r.problems << size + QStringLiteral(", not music-like");
+    }
     clearFolder(m_runOut);
     const WindowRunResult run = m_contender.run(r.image, m_runOut);
     r.everyGrowthMiB << run.peakGrowthKb / 1024.0;
@@ -181,28 +203,33 @@ void Bench::checkOutput(ImageResult &r)
     }
     const QString problem = checkTracks(r.image, windowTracks(m_runOut));
     if (problem.isEmpty())
-        r.checks << QStringLiteral("all %1 track files match the image byte for byte")
+        r.checks << QStringLiteral("all %1 track files match the audio as WAV byte for byte")
                         .arg(r.image.trackStarts.size());
     else
         r.problems << problem;
-    if (r.image.bits == 16 && shnsplitInstalled()) {
-        clearFolder(m_shnOut);
-        QString failure;
-        if (timeCommand(QStringLiteral("shnsplit"), shnsplitArgs(r.image, m_shnOut), &failure)
-                .seconds
-            < 0) {
-            r.problems << failure;
-        } else {
-            const QString diff = compareFiles(windowTracks(m_runOut), shnsplitTracks(m_shnOut));
-            if (diff.isEmpty())
-                r.checks << QStringLiteral("shnsplit's %1 tracks are byte-identical to ours")
-                                .arg(r.image.trackStarts.size());
-            else
-                r.problems << QStringLiteral("shnsplit's tracks differ from ours: ") + diff;
-        }
-        clearFolder(m_shnOut);
+    for (const RivalTimes &t : std::as_const(r.rivals)) {
+        if (t.rival.sameTracks)
+            checkRival(r, t.rival);
     }
     clearFolder(m_runOut);
+}
+
+void Bench::checkRival(ImageResult &r, const Rival &rival)
+{
+    clearFolder(m_rivalOut);
+    QString failure;
+    if (timeCommand(rival.program, rival.args, &failure).seconds < 0) {
+        r.problems << failure;
+    } else {
+        const QString diff = compareFiles(windowTracks(m_runOut), windowTracks(m_rivalOut));
+        if (diff.isEmpty())
+            r.checks << QStringLiteral("%1's %2 tracks are byte-identical to ours")
+                            .arg(rival.name)
+                            .arg(r.image.trackStarts.size());
+        else
+            r.problems << rival.name + QStringLiteral("'s tracks differ from ours: ") + diff;
+    }
+    clearFolder(m_rivalOut);
 }
 
 // The contenders take turns in a different order every round, so that none
@@ -212,34 +239,29 @@ void Bench::checkOutput(ImageResult &r)
 // so that the per-round ratios compare like with like.
 void Bench::timeRound(ImageResult &r, int round)
 {
-    const bool withShn = r.image.bits == 16 && shnsplitInstalled();
-    const int count = withShn ? 3 : 2;
+    const int count = 1 + r.rivals.size();
     WindowRunResult run;
-    CommandTime cp;
-    CommandTime shn;
+    QList<CommandTime> times(r.rivals.size());
     for (int i = 0; i < count; ++i) {
-        switch ((round + i) % count) {
-        case 0:
+        const int who = (round + i) % count;
+        if (who == 0) {
             run = m_contender.run(r.image, m_runOut);
             clearFolder(m_runOut);
             r.everyGrowthMiB << run.peakGrowthKb / 1024.0;
             if (!run.ok)
                 r.problems << run.problem;
-            break;
-        case 1:
-            cp = timeCommand(QStringLiteral("cp"), {r.image.wavPath, m_cpOut + '/'}, &m_problem);
-            clearFolder(m_cpOut);
-            break;
-        default:
-            shn = timeCommand(
-                QStringLiteral("shnsplit"), shnsplitArgs(r.image, m_shnOut), &m_problem);
-            clearFolder(m_shnOut);
-            break;
+            continue;
         }
+        const Rival &rival = r.rivals[who - 1].rival;
+        times[who - 1] = timeCommand(rival.program, rival.args, &m_problem);
+        clearFolder(m_rivalOut);
+        if (times[who - 1].seconds < 0)
+            r.problems << m_problem;
     }
-    if (cp.seconds < 0 || (withShn && shn.seconds < 0))
-        r.problems << m_problem;
-    if (!run.ok || cp.seconds < 0 || (withShn && shn.seconds < 0))
+    bool complete = run.ok;
+    for (const CommandTime &t : std::as_const(times))
+        complete = complete && t.seconds >= 0;
+    if (!complete)
         return;
     r.run << run.seconds;
     r.runCpu << run.cpuSeconds;
@@ -248,11 +270,9 @@ void Bench::timeRound(ImageResult &r, int round)
     r.gapCpuMs << run.longestGapCpuMs;
     r.logMs << run.logMs;
     r.turns << run.turns;
-    r.cp << cp.seconds;
-    r.cpCpu << cp.cpuSeconds;
-    if (withShn) {
-        r.shnsplit << shn.seconds;
-        r.shnsplitCpu << shn.cpuSeconds;
+    for (int i = 0; i < times.size(); ++i) {
+        r.rivals[i].seconds << times[i].seconds;
+        r.rivals[i].cpu << times[i].cpuSeconds;
     }
 }
 
@@ -278,6 +298,8 @@ void Bench::stopRuns(ImageResult &r)
             ++r.stopsAfterWork;
         r.stopLatencyMs << result.stopLatencyMs;
         r.stopWaitMs << result.stopWaitMs;
+        if (result.longestGapMs > Stats::maximum(r.stopGapMs))
+            r.worstStopGapCpuMs = result.longestGapCpuMs;
         r.stopGapMs << result.longestGapMs;
     }
 }
@@ -286,7 +308,7 @@ Options parseOptions(const QApplication &app)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Times whole extraction runs against cp and shnsplit on generated images."));
+        QStringLiteral("Times whole extraction runs against other programs on generated images."));
     parser.addHelpOption();
     const QCommandLineOption rounds(QStringLiteral("rounds"),
         QStringLiteral("Timed rounds per image (5)."), QStringLiteral("n"), QStringLiteral("5"));
@@ -296,8 +318,12 @@ Options parseOptions(const QApplication &app)
     const QCommandLineOption dir(QStringLiteral("dir"),
         QStringLiteral("Where the temporary folder goes (%1).").arg(QDir::tempPath()),
         QStringLiteral("path"), QDir::tempPath());
+    QStringList names;
+    for (const ImagePlan &plan : imagePlans)
+        names << QLatin1String(plan.name);
     const QCommandLineOption only(QStringLiteral("only"),
-        QStringLiteral("Only these images: cd10, cd74, hd40."), QStringLiteral("names"));
+        QStringLiteral("Only these images: %1.").arg(names.join(QStringLiteral(", "))),
+        QStringLiteral("names"));
     parser.addOptions({rounds, stops, dir, only});
     parser.process(app);
     Options options;

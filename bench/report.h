@@ -1,27 +1,33 @@
 #pragma once
 
+#include "contenders.h"
 #include "fixtures.h"
 
 #include <QList>
 #include <QString>
 
+// One rival's figures on one image, round by round.
+struct RivalTimes
+{
+    Rival rival;
+    QList<double> seconds;
+    QList<double> cpu; // CPU seconds, which other load on the machine disturbs less
+};
+
 // Everything measured on one image.
 struct ImageResult
 {
     Image image;
-    bool speedTargets = true;
     QList<double> run; // seconds
-    QList<double> cp; // seconds
-    QList<double> shnsplit; // seconds; empty when not installed or not a 16-bit image
-    QList<double> runCpu; // CPU seconds, which other load on the machine disturbs less
-    QList<double> cpCpu;
-    QList<double> shnsplitCpu;
+    QList<double> runCpu;
+    QList<RivalTimes> rivals;
     QList<double> logMs; // of each run, in the log panel
     QList<double> growthMiB; // timed rounds
     QList<double> everyGrowthMiB; // every run of the image: check, rounds, stops
     QList<double> gapMs; // timed rounds
     QList<double> gapCpuMs; // how much of each longest gap was spent on a CPU
     QList<double> stopGapMs; // stop runs
+    double worstStopGapCpuMs = 0; // how much of the longest of them was spent on a CPU
     QList<int> turns;
     QList<double> stopLatencyMs;
     QList<double> stopWaitMs;
@@ -32,8 +38,11 @@ struct ImageResult
 
 struct Targets
 {
-    double runPerCp16 = 1.25;
-    double runPerCp24 = 2.5;
+    // run / rival
+    double perCp16 = 1.25;
+    double perCp24 = 2.5;
+    double perDecoder = 1.0; // the reference decoder of a FLAC or WavPack image
+    double perSplitter = 1.0; // shnsplit and ffmpeg: strictly less
     double growthMiB = 16;
     double gapMs = 50;
     double stopMs = 100;
