@@ -1,43 +1,10 @@
 #include "sourceimage.h"
 
-#include <QByteArray>
+#include "scratchfile.h"
+
 #include <QString>
 
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <unistd.h>
-
 namespace {
-
-// The readers work on a path (libFLAC and libwavpack open the file
-// themselves), so every input goes through one file per process, in memory
-// where possible.
-const QByteArray &scratchPath()
-{
-    static const QByteArray path = [] {
-        const QByteArray dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        QByteArray p = dir + "/fuzz_images." + QByteArray::number(getpid());
-        std::atexit([] { std::remove(scratchPath().constData()); });
-        return p;
-    }();
-    return path;
-}
-
-bool writeScratch(const uint8_t *data, size_t size)
-{
-    FILE *f = std::fopen(scratchPath().constData(), "wb");
-    if (!f)
-        return false;
-    const bool ok = std::fwrite(data, 1, size, f) == size;
-    return std::fclose(f) == 0 && ok;
-}
-
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 // A header may promise far more audio than a few bytes can hold, and a
 // decoder may make long runs of silence from little; a run is cut here so

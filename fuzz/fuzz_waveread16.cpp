@@ -1,44 +1,8 @@
 #include "waveread16.h"
 
-#include <QByteArray>
+#include "scratchfile.h"
+
 #include <QString>
-
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <unistd.h>
-
-namespace {
-
-// The reader works on a path, so every input goes through one file per process:
-// in memory where possible, since truncating a file on ext4 costs a millisecond.
-const QByteArray &scratchPath()
-{
-    static const QByteArray path = [] {
-        const QByteArray dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        QByteArray p = dir + "/fuzz_waveread16." + QByteArray::number(getpid()) + ".wav";
-        std::atexit([] { std::remove(scratchPath().constData()); });
-        return p;
-    }();
-    return path;
-}
-
-bool writeScratch(const uint8_t *data, size_t size)
-{
-    FILE *f = std::fopen(scratchPath().constData(), "wb");
-    if (!f)
-        return false;
-    const bool ok = std::fwrite(data, 1, size, f) == size;
-    return std::fclose(f) == 0 && ok;
-}
-
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
