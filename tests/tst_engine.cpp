@@ -11,6 +11,11 @@
 #include <QStringEncoder>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace WavBuilder;
 using L = QList<qint64>;
 using Files = QMap<QString, QByteArray>;
@@ -234,6 +239,27 @@ private slots:
                 QVERIFY(found[name] == "old" || found[name] == whole[name]);
         }
         QVERIFY(filesBelow(disc.dir.path()) == whole);
+    }
+    // A full disk (a file-size limit, in a child process) ends the sheet with
+    // the older track file untouched and no part file left behind.
+    void fullDisk()
+    {
+        Disc disc({2, 44100, 16, 300000}, "TRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+        QVERIFY(writeFile(disc.dir.filePath("01.wav"), "old"));
+        const pid_t child = fork();
+        if (child == 0) {
+            const rlimit limit {65536, 65536};
+            signal(SIGXFSZ, SIG_IGN);
+            setrlimit(RLIMIT_FSIZE, &limit);
+            RecordingHost host;
+            const bool refused = disc.split(host) == 0
+                && host.lines.last().startsWith("E Disc: Error writing");
+            _exit(refused ? 0 : 1);
+        }
+        int status = -1;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QCOMPARE(status, 0);
+        QVERIFY(filesBelow(disc.dir.path()) == disc.expected({"01.wav=old"}));
     }
 };
 
