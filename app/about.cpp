@@ -14,14 +14,14 @@ const char HomePage[] = "https://splitmere.orvane.org/";
 void WMain::on_actionAbout_triggered()
 {
     QMessageBox box(QMessageBox::Information, tr("About..."), QString(),
-                    QMessageBox::Yes | QMessageBox::Close, this);
+        QMessageBox::Yes | QMessageBox::Close, this);
     if (!windowIcon().isNull())
         box.setWindowIcon(windowIcon());
     box.button(QMessageBox::Yes)->setText(tr("Home Page"));
     box.setDefaultButton(QMessageBox::Close);
     box.setText(windowTitle() + QLatin1Char('\n') + tr("Copyright (C) 2026 Orvane")
-                + QStringLiteral("\n\n")
-                + tr("This is an individual track wave extraction utility\nfor CUE/WAV sets."));
+        + QStringLiteral("\n\n")
+        + tr("This is an individual track wave extraction utility\nfor CUE/WAV sets."));
     box.setTextFormat(Qt::PlainText);
     if (box.exec() == QMessageBox::Yes)
         QDesktopServices::openUrl(QUrl(QString::fromLatin1(HomePage)));

@@ -23,8 +23,7 @@ bool hasCueSuffix(const QString &path)
 
 bool isAcceptableSheet(const QFileInfo &info, const QString &name)
 {
-    return hasCueSuffix(name) && info.exists() && info.isReadable()
-        && info.size() <= MaxSheetSize;
+    return hasCueSuffix(name) && info.exists() && info.isReadable() && info.size() <= MaxSheetSize;
 }
 
 } // namespace

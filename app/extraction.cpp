@@ -20,13 +20,13 @@ void WMain::on_actionStartExtraction_triggered()
     const QString dest = destPath->text();
     if (dest.trimmed().isEmpty() || !QDir(dest).exists()) {
         QMessageBox::information(this, tr("Information"),
-                                 tr("Destination path is not valid (does not exist).\n"
-                                    "Please select the existing directory."));
+            tr("Destination path is not valid (does not exist).\n"
+               "Please select the existing directory."));
         return;
     }
     if (cuelist->count() == 0) {
-        QMessageBox::information(this, tr("Information"),
-                                 tr("CUE list is empty - nothing to extract."));
+        QMessageBox::information(
+            this, tr("Information"), tr("CUE list is empty - nothing to extract."));
         return;
     }
     setRunControlsEnabled(false);
@@ -42,8 +42,8 @@ void WMain::on_actionStartExtraction_triggered()
 
 void WMain::setRunControlsEnabled(bool enabled)
 {
-    const QList<QWidget *> widgets = {destPath, subArtist, subAlbum, cbOverwrite,
-                                      trackFormat, btnExtract, cuelist, btnBrowse};
+    const QList<QWidget *> widgets
+        = {destPath, subArtist, subAlbum, cbOverwrite, trackFormat, btnExtract, cuelist, btnBrowse};
     for (QWidget *w : widgets)
         w->setEnabled(enabled);
     for (QAction *a : {actionAdd, actionRemove, actionStartExtraction, actionQuit})
@@ -70,8 +70,7 @@ void WMain::doExtract()
     }
     if (failed) {
         logerror(tr("Extraction failed") + HyphenTail);
-        QMessageBox::information(
-            this, tr("Information"),
+        QMessageBox::information(this, tr("Information"),
             tr("CUE files contained errors or incompatible lines.\n"
                "Review CUE entries marked with the error icon.\n\n"
                "(We currently do not support all kind of CUE\n"
@@ -99,8 +98,7 @@ bool WMain::runExtractionPass()
         }
         if (!stopRequested) {
             logerror(tr("Extraction failed") + HyphenTail);
-            QMessageBox::information(
-                this, tr("Information"),
+            QMessageBox::information(this, tr("Information"),
                 tr("An error occured during extraction.\n"
                    "Review CUE entry marked with the error icon.\n\n"
                    "(We currently do not support all kind of CUE\n"
@@ -114,8 +112,8 @@ bool WMain::runExtractionPass()
 int WMain::unpackCue(const QString &fname, bool checkOnly)
 {
     WindowHost host(*this);
-    return ::unpackCue(host, currentSettings(), fname, checkOnly,
-                       checkOnly ? nullptr : &m_writtenThisRun);
+    return ::unpackCue(
+        host, currentSettings(), fname, checkOnly, checkOnly ? nullptr : &m_writtenThisRun);
 }
 
 ExtractionSettings WMain::currentSettings() const

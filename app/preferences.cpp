@@ -37,17 +37,16 @@ void WMain::savePreferences()
 
 void WMain::on_trackFormat_textChanged(const QString &)
 {
-    const QString preview = expandTrackFormat(trackFormat->currentText(),
-                                              QStringLiteral("01"), tr("Artist"),
-                                              tr("Track Name"), tr("Album"));
+    const QString preview = expandTrackFormat(trackFormat->currentText(), QStringLiteral("01"),
+        tr("Artist"), tr("Track Name"), tr("Album"));
     trackFormatLabel->setText(preview + QStringLiteral(".wav"));
 }
 
 void WMain::on_btnBrowse_clicked()
 {
-    const QString chosen = QFileDialog::getExistingDirectory(
-        this, tr("Select a destination path for extraction"), destPath->text(),
-        QFileDialog::ShowDirsOnly);
+    const QString chosen
+        = QFileDialog::getExistingDirectory(this, tr("Select a destination path for extraction"),
+            destPath->text(), QFileDialog::ShowDirsOnly);
     if (chosen.isEmpty())
         return;
     destPath->setText(QDir::toNativeSeparators(QDir(chosen).absolutePath()));

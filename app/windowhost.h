@@ -9,7 +9,10 @@ class WMain;
 class WindowHost final : public EngineHost
 {
 public:
-    explicit WindowHost(WMain &window) : m_window(window) {}
+    explicit WindowHost(WMain &window)
+        : m_window(window)
+    {
+    }
 
     void information(const QString &line) override;
     void error(const QString &line) override;

@@ -31,7 +31,7 @@ struct Image
 {
     QString name;
     Format format = Format::Wav;
-    QString wavPath; // the audio as WAV: the image itself or what it was encoded from
+    QString wavPath;   // the audio as WAV: the image itself or what it was encoded from
     QString imagePath; // the file the sheet names
     QString cuePath;
     qint64 imageBytes = 0;

@@ -21,12 +21,12 @@ struct ImageResult
     QList<double> run; // seconds
     QList<double> runCpu;
     QList<RivalTimes> rivals;
-    QList<double> logMs; // of each run, in the log panel
-    QList<double> growthMiB; // timed rounds
+    QList<double> logMs;          // of each run, in the log panel
+    QList<double> growthMiB;      // timed rounds
     QList<double> everyGrowthMiB; // every run of the image: check, rounds, stops
-    QList<double> gapMs; // timed rounds
-    QList<double> gapCpuMs; // how much of each longest gap was spent on a CPU
-    QList<double> stopGapMs; // stop runs
+    QList<double> gapMs;          // timed rounds
+    QList<double> gapCpuMs;       // how much of each longest gap was spent on a CPU
+    QList<double> stopGapMs;      // stop runs
     double worstStopGapCpuMs = 0; // how much of the longest of them was spent on a CPU
     QList<int> turns;
     QList<double> stopLatencyMs;
@@ -41,7 +41,7 @@ struct Targets
     // run / rival
     double perCp16 = 1.25;
     double perCp24 = 2.5;
-    double perDecoder = 1.0; // the reference decoder of a FLAC or WavPack image
+    double perDecoder = 1.0;  // the reference decoder of a FLAC or WavPack image
     double perSplitter = 1.0; // shnsplit and ffmpeg: strictly less
     double growthMiB = 16;
     double gapMs = 50;

@@ -33,10 +33,11 @@ struct LinePatterns
 {
     // Lines that move no split point: notes, codes, and gaps a burner would
     // make of silence that is not in the image.
-    QRegularExpression skipped = linePattern(R"re((?:REM|SONGWRITER|CDTEXTFILE)(?:\s.*)?)re"
-                                             R"re(|(?:CATALOG|FLAGS|ISRC).*)re"
-                                             R"re(|(?:PREGAP|POSTGAP)\s+[0-9]+:[0-9]+:[0-9]+)re"
-                                             R"re(|INDEX\s+(?:0[2-9]|[1-9][0-9])\s+[0-9]+:[0-9]+:[0-9]+)re");
+    QRegularExpression skipped
+        = linePattern(R"re((?:REM|SONGWRITER|CDTEXTFILE)(?:\s.*)?)re"
+                      R"re(|(?:CATALOG|FLAGS|ISRC).*)re"
+                      R"re(|(?:PREGAP|POSTGAP)\s+[0-9]+:[0-9]+:[0-9]+)re"
+                      R"re(|INDEX\s+(?:0[2-9]|[1-9][0-9])\s+[0-9]+:[0-9]+:[0-9]+)re");
     QRegularExpression performer = linePattern(R"re(PERFORMER(?:\s*"\s*(.*)"|\s+([^"]*)))re");
     QRegularExpression title = linePattern(R"re(TITLE(?:\s*"\s*(.*)"|\s+([^"]*)))re");
     QRegularExpression file = linePattern(R"re(FILE(?:\s*"\s*(.*)"\s*|\s+([^"]*)\s+)WAVE)re");

@@ -7,11 +7,11 @@
 // -1 means not set.
 struct CueTrack
 {
-    QString number;     // the digits as written on the TRACK line ("01" stays "01")
+    QString number; // the digits as written on the TRACK line ("01" stays "01")
     QString performer;
     QString title;
-    qint64 start = -1;  // INDEX 01
-    qint64 end = -1;    // next track's INDEX 00, else its INDEX 01; -1 for the last track
+    qint64 start = -1; // INDEX 01
+    qint64 end = -1;   // next track's INDEX 00, else its INDEX 01; -1 for the last track
 };
 
 struct CueSheet

@@ -22,7 +22,7 @@ QString expandTrackFormat(const QString &pattern, const QString &number, const Q
 struct FolderPlan
 {
     QString artist; // sanitised disc performer
-    QString album; // what "%4" gives: sanitised disc title, or "artist - title"
+    QString album;  // what "%4" gives: sanitised disc title, or "artist - title"
     bool artistFolder = false;
     bool albumFolder = false;
     // The names on disk: artist and album, except that "." and ".." (which would

@@ -12,7 +12,10 @@
 class PartFile
 {
 public:
-    explicit PartFile(const QString &target) : m_target(target) {}
+    explicit PartFile(const QString &target)
+        : m_target(target)
+    {
+    }
     ~PartFile() { discard(); }
     PartFile(const PartFile &) = delete;
     PartFile &operator=(const PartFile &) = delete;

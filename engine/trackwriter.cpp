@@ -8,9 +8,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QtEndian>
 #include <QFile>
 #include <QFileInfo>
+#include <QtEndian>
 
 #include <cstring>
 #include <limits>
@@ -276,8 +276,8 @@ bool TrackWriter::copyFrames(PartFile &part, const QString &path, const CueTrack
         copied += got;
         if (m_host.yieldAndCheckStop()) {
             if (!part.discard()) {
-                m_host.error(m_prefix
-                    + tr("Cannot delete incomplete file %1").arg(native(out.fileName())));
+                m_host.error(
+                    m_prefix + tr("Cannot delete incomplete file %1").arg(native(out.fileName())));
             }
             m_host.yieldAndCheckStop(); // one more turn once the file is gone
             return userStop();

@@ -17,4 +17,4 @@ using WrittenFiles = QSet<QString>;
 // sheet. Returns 1 when every track was written, skipped or reported empty,
 // 0 at the first failure or on a stop (after logging and marking the sheet).
 int writeTracks(EngineHost &host, const ExtractionSettings &settings, const QString &fname,
-                const CueSheet &sheet, SourceImage &source, WrittenFiles &written);
+    const CueSheet &sheet, SourceImage &source, WrittenFiles &written);

@@ -11,4 +11,4 @@ class EngineHost;
 // checkOnly, write its tracks. 1 on success, 0 on failure or stop. written
 // collects the run's track files; without it the sheet is its own run.
 int unpackCue(EngineHost &host, const ExtractionSettings &settings, const QString &fname,
-              bool checkOnly, WrittenFiles *written = nullptr);
+    bool checkOnly, WrittenFiles *written = nullptr);

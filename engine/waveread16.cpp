@@ -29,7 +29,7 @@ bool isId(const unsigned char *p, const char *id)
 #if __has_attribute(target_clones) && defined(__clang__)
 #define SHUFFLE_CLONES __attribute__((target_clones("avx2", "ssse3", "default")))
 #elif __has_attribute(target_clones)
-#define SHUFFLE_CLONES                                                                      \
+#define SHUFFLE_CLONES                                                                             \
     __attribute__((target_clones("avx2", "ssse3", "default"), optimize("vect-cost-model=dynamic")))
 #endif
 #endif
@@ -38,8 +38,8 @@ bool isId(const unsigned char *p, const char *id)
 #endif
 
 // Keeps the two upper bytes of every little-endian 24-bit sample.
-SHUFFLE_CLONES void truncate24(unsigned char *__restrict out,
-                              const unsigned char *__restrict in, qint64 samples)
+SHUFFLE_CLONES void truncate24(
+    unsigned char *__restrict out, const unsigned char *__restrict in, qint64 samples)
 {
     for (qint64 i = 0; i < samples; ++i) {
         out[2 * i] = in[3 * i + 1];

@@ -28,7 +28,7 @@ struct Shape
     QColor fill; // invalid: outline only
     QColor stroke;
     qreal strokeWidth; // in canvas units
-    bool detail; // left out where it would only blur a small icon
+    bool detail;       // left out where it would only blur a small icon
 };
 
 QPointF polar(qreal degrees, qreal radius)

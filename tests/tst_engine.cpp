@@ -159,12 +159,12 @@ private slots:
     void splits_data()
     {
         // The tracks go beside the sheet and the image, where an older "01.wav" is.
-        QTest::addColumn<L>("image"); // channels, rate, bits, frames
+        QTest::addColumn<L>("image");          // channels, rate, bits, frames
         QTest::addColumn<QByteArray>("lines"); // of the sheet, after its FILE line
-        QTest::addColumn<QString>("options"); // folders per "A"rtist and al"B"um, "O"verwrite
+        QTest::addColumn<QString>("options");  // folders per "A"rtist and al"B"um, "O"verwrite
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QStringList>("files"); // name=old or name=source frames from-to
-        QTest::addColumn<QString>("last"); // line logged
+        QTest::addColumn<QString>("last");      // line logged
         const L stereo {2, 44100, 16, 3000};
         const QByteArray one = "TRACK 01 AUDIO\nINDEX 01 00:00:00\n";
         const QByteArray two = one + "TRACK 02 AUDIO\nINDEX 01 00:00:02\n";
@@ -252,8 +252,8 @@ private slots:
             signal(SIGXFSZ, SIG_IGN);
             setrlimit(RLIMIT_FSIZE, &limit);
             RecordingHost host;
-            const bool refused = disc.split(host) == 0
-                && host.lines.last().startsWith("E Disc: Error writing");
+            const bool refused
+                = disc.split(host) == 0 && host.lines.last().startsWith("E Disc: Error writing");
             _exit(refused ? 0 : 1);
         }
         int status = -1;

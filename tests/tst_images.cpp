@@ -40,7 +40,7 @@ QByteArray sheet(const QString &image, const QStringList &indexes)
 struct Run
 {
     QStringList log; // both passes, with the test's folder as "{dir}"
-    Files files {}; // the track files written ("1.wav"...)
+    Files files {};  // the track files written ("1.wav"...)
     int yields = 0;
 };
 
@@ -102,7 +102,7 @@ private slots:
 
     void checkPass_data()
     {
-        QTest::addColumn<QString>("recipe"); // format, then what is done to it
+        QTest::addColumn<QString>("recipe");      // format, then what is done to it
         QTest::addColumn<QString>("secondTrack"); // INDEX 01 in a 3-second image
         QTest::addColumn<QStringList>("expected");
         const QString failed = "E {dir}/Disc.cue: Failed to open {dir}/image.";
@@ -179,8 +179,8 @@ private slots:
 
     void standIn_data()
     {
-        QTest::addColumn<QStringList>("files"); // beside the sheet, all one FLAC image
-        QTest::addColumn<QString>("named"); // by the FILE line; empty: none
+        QTest::addColumn<QStringList>("files");    // beside the sheet, all one FLAC image
+        QTest::addColumn<QString>("named");        // by the FILE line; empty: none
         QTest::addColumn<QStringList>("expected"); // the first lines of the log
         const QString extracting = "I Extracting tracks from {dir}/Disc.cue";
         // clang-format off
