@@ -2,12 +2,13 @@
 // a user would: two sheets named on its command line, Alt+E, File > Exit; then
 // the tracks on disk, byte for byte, and the exit code.
 
-#include "wavbuilder.h"
+#include "testfiles.h"
 
 #include <QProcess>
 #include <QtTest>
 
 using namespace WavBuilder;
+using namespace TestFiles;
 
 class TestDesktop : public QObject
 {

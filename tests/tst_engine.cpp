@@ -4,8 +4,8 @@
 
 #include "cueparser.h"
 #include "recordinghost.h"
+#include "testfiles.h"
 #include "unpackcue.h"
-#include "wavbuilder.h"
 #include "waveread16.h"
 
 #include <QStringEncoder>
@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 using namespace WavBuilder;
+using namespace TestFiles;
 using L = QList<qint64>;
 using Files = QMap<QString, QByteArray>;
 

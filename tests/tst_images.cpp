@@ -1,10 +1,11 @@
 #include "recordinghost.h"
+#include "testfiles.h"
 #include "unpackcue.h"
-#include "wavbuilder.h"
 
 #include <QtTest>
 
 using namespace WavBuilder;
+using namespace TestFiles;
 using Files = QMap<QString, QByteArray>;
 
 namespace {

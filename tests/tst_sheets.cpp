@@ -1,8 +1,8 @@
 #include "cueparser.h"
 #include "naming.h"
 #include "recordinghost.h"
+#include "testfiles.h"
 #include "unpackcue.h"
-#include "wavbuilder.h"
 
 #include <QtTest>
 
@@ -41,14 +41,14 @@ class TestSheets : public QObject
     QTemporaryDir m_dir;
     const QString m_cue = m_dir.filePath("disc.cue");
 
-    QString write(const QByteArray &b) { return WavBuilder::writeFile(m_cue, b) ? m_cue : ""; }
+    QString write(const QByteArray &b) { return TestFiles::writeFile(m_cue, b) ? m_cue : ""; }
 
 private slots:
     void initTestCase()
     {
         const QByteArray wav = WavBuilder::canonical(1, 8000, 16, WavBuilder::samples(8000, 1, 16));
         for (const char *name : {"disc.wav", "my disc", "my \"best\" disc.wav"})
-            QVERIFY(WavBuilder::writeFile(m_dir.filePath(name), wav));
+            QVERIFY(TestFiles::writeFile(m_dir.filePath(name), wav));
     }
 
     // What reading a sheet gives: its error, or the disc's texts and image,

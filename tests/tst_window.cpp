@@ -2,13 +2,14 @@
 // preferences kept across runs, and whole runs through the window, from the
 // sheets the CUE list takes to the tracks on disk.
 
-#include "wavbuilder.h"
+#include "testfiles.h"
 #include "wmain.h"
 
 #include <QMessageBox>
 #include <QtTest>
 
 using namespace WavBuilder;
+using namespace TestFiles;
 
 class TestWindow : public QObject
 {
