@@ -7,7 +7,7 @@
 
 namespace {
 
-const char HomePage[] = "https://splitmere.orvane.org/";
+const char homePage[] = "https://splitmere.orvane.org/";
 
 } // namespace
 
@@ -24,5 +24,5 @@ void WMain::on_actionAbout_triggered()
         + tr("This is an individual track wave extraction utility\nfor CUE/WAV sets."));
     box.setTextFormat(Qt::PlainText);
     if (box.exec() == QMessageBox::Yes)
-        QDesktopServices::openUrl(QUrl(QString::fromLatin1(HomePage)));
+        QDesktopServices::openUrl(QUrl(QString::fromLatin1(homePage)));
 }

@@ -1,5 +1,7 @@
 #include "wmain.h"
 
+#include "cueparser.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -14,8 +16,6 @@
 
 namespace {
 
-const qint64 MaxSheetSize = 100000;
-
 bool hasCueSuffix(const QString &path)
 {
     return path.toLower().trimmed().endsWith(QLatin1String(".cue"));
@@ -23,7 +23,7 @@ bool hasCueSuffix(const QString &path)
 
 bool isAcceptableSheet(const QFileInfo &info, const QString &name)
 {
-    return hasCueSuffix(name) && info.exists() && info.isReadable() && info.size() <= MaxSheetSize;
+    return hasCueSuffix(name) && info.exists() && info.isReadable() && info.size() <= maxSheetBytes;
 }
 
 } // namespace

@@ -11,7 +11,7 @@
 namespace {
 
 // A fixed decoration of the run's summary lines, never translated.
-const QString HyphenTail = QStringLiteral(" ----------------");
+const QString hyphenTail = QStringLiteral(" ----------------");
 
 } // namespace
 
@@ -54,7 +54,7 @@ void WMain::doExtract()
 {
     cuelist->sortItems(Qt::AscendingOrder);
     cuelist->clearSelection();
-    lognormal(tr("Extraction started") + HyphenTail);
+    lognormal(tr("Extraction started") + hyphenTail);
     lognormal(tr("Checking CUE files..."));
     const QIcon neutral(QStringLiteral(":/block.png"));
     for (int row = 0; row < cuelist->count(); ++row) {
@@ -69,7 +69,7 @@ void WMain::doExtract()
             failed = true;
     }
     if (failed) {
-        logerror(tr("Extraction failed") + HyphenTail);
+        logerror(tr("Extraction failed") + hyphenTail);
         QMessageBox::information(this, tr("Information"),
             tr("CUE files contained errors or incompatible lines.\n"
                "Review CUE entries marked with the error icon.\n\n"
@@ -78,7 +78,7 @@ void WMain::doExtract()
         return;
     }
     if (runExtractionPass())
-        lognormal(tr("Extraction completed") + HyphenTail);
+        lognormal(tr("Extraction completed") + hyphenTail);
 }
 
 // Splits the sheets in list order; a split sheet leaves the list, the first
@@ -97,7 +97,7 @@ bool WMain::runExtractionPass()
             continue;
         }
         if (!stopRequested) {
-            logerror(tr("Extraction failed") + HyphenTail);
+            logerror(tr("Extraction failed") + hyphenTail);
             QMessageBox::information(this, tr("Information"),
                 tr("An error occured during extraction.\n"
                    "Review CUE entry marked with the error icon.\n\n"

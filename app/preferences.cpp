@@ -1,16 +1,11 @@
 #include "wmain.h"
 
+#include "extractionsettings.h"
 #include "naming.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QSettings>
-
-namespace {
-
-const QString DefaultTrackFormat = QStringLiteral("%1 %2 - %3");
-
-} // namespace
 
 // The widgets are the preferences while the program runs; the store is read
 // once here and written once when the window goes away.
@@ -22,7 +17,7 @@ void WMain::loadPreferences()
     subAlbum->setChecked(settings.value(QStringLiteral("subfolderAlbums"), true).toBool());
     cbOverwrite->setChecked(settings.value(QStringLiteral("overwriteExisting"), false).toBool());
     trackFormat->setEditText(
-        settings.value(QStringLiteral("trackFormat"), DefaultTrackFormat).toString());
+        settings.value(QStringLiteral("trackFormat"), QString(defaultTrackFormat)).toString());
 }
 
 void WMain::savePreferences()
@@ -39,7 +34,7 @@ void WMain::on_trackFormat_textChanged(const QString &)
 {
     const QString preview = expandTrackFormat(trackFormat->currentText(), QStringLiteral("01"),
         tr("Artist"), tr("Track Name"), tr("Album"));
-    trackFormatLabel->setText(preview + QStringLiteral(".wav"));
+    trackFormatLabel->setText(preview + trackFileSuffix);
 }
 
 void WMain::on_btnBrowse_clicked()

@@ -14,10 +14,6 @@
 
 namespace {
 
-// Real sheets are a few kilobytes; the limit keeps a wrongly chosen file (an
-// image renamed to .cue) from being read and parsed as text.
-constexpr qint64 maxSheetBytes = 100000;
-
 QRegularExpression linePattern(const char *pattern)
 {
     // Unicode properties make \s take the same blanks as QString::trimmed().
@@ -100,9 +96,8 @@ public:
     bool run();
 
 private:
-    bool fail(const QString &line);
+    bool fail(const QString &line) { return m_host.failSheet(m_fname, line); }
     bool failSheet(const QString &message);
-    bool stopped();
     bool readBytes(QByteArray &bytes);
     bool readLines(SheetLines &lines);
     bool handleLine(const QString &line);
@@ -122,24 +117,9 @@ private:
     const LinePatterns m_patterns;
 };
 
-bool SheetReader::fail(const QString &line)
-{
-    m_host.error(line);
-    m_host.markSheet(m_fname);
-    return false;
-}
-
 bool SheetReader::failSheet(const QString &message)
 {
     return fail(m_native + QLatin1String(": ") + message);
-}
-
-bool SheetReader::stopped()
-{
-    if (!m_host.yieldAndCheckStop())
-        return false;
-    fail(EngineText::tr("User termination"));
-    return true;
 }
 
 bool SheetReader::readBytes(QByteArray &bytes)
@@ -178,7 +158,7 @@ bool SheetReader::readLines(SheetLines &lines)
 {
     QString line;
     for (;;) {
-        if (stopped())
+        if (!m_host.goOn(m_fname))
             return false;
         if (!lines.next(line))
             return true;
@@ -211,8 +191,8 @@ bool SheetReader::handleLine(const QString &line)
         handleIndex00(position);
         return true;
     }
-    m_host.error(m_native + QLatin1String(": ") + EngineText::tr("Invalid line found"));
-    return fail(QLatin1String("    ") + line);
+    return m_host.failSheet(
+        m_fname, m_native + QLatin1String(": ") + EngineText::tr("Invalid line found"), line);
 }
 
 bool SheetReader::handleFile(const QString &reference)
@@ -289,7 +269,7 @@ bool SheetReader::finish()
         m_sheet.performer = EngineText::tr("Various (No information)");
         m_sheet.title = bareFile(m_fname);
     }
-    return !stopped();
+    return m_host.goOn(m_fname);
 }
 
 } // namespace

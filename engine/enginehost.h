@@ -16,4 +16,13 @@ public:
     virtual void markSheet(const QString &fname) = 0;
     // Gives the event loop one turn, then answers whether a stop was asked.
     virtual bool yieldAndCheckStop() = 0;
+
+    // The one way a sheet ends early: its error line, an indented detail line
+    // under it when there is one, then the mark. Always false, for returning.
+    bool failSheet(const QString &fname, const QString &line, const QString &detail = QString());
+    // Ends the sheet because the user asked for a stop.
+    bool stopSheet(const QString &fname);
+    // A yield point: one turn of the event loop, then false if a stop was asked
+    // (the sheet is ended then), true when the sheet goes on.
+    bool goOn(const QString &fname);
 };

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+// What a new installation names its tracks: "01 Artist - Title".
+constexpr QLatin1String defaultTrackFormat("%1 %2 - %3");
+
 // The destination and naming choices of a run, as the window's widgets hold
 // them. The engine never reads the settings store.
 struct ExtractionSettings
@@ -10,5 +13,5 @@ struct ExtractionSettings
     bool subArtist = true;
     bool subAlbum = true;
     bool overwrite = false;
-    QString trackFormat = QStringLiteral("%1 %2 - %3");
+    QString trackFormat = defaultTrackFormat;
 };

@@ -89,5 +89,5 @@ QString trackFileName(const QString &pattern, const CueTrack &track, const QStri
     // The whole name is made safe at once, so a "/" in the pattern can never
     // open a subfolder.
     return toFname(expandTrackFormat(pattern, track.number, track.performer, track.title, album)
-        + QLatin1String(".wav"));
+        + trackFileSuffix);
 }

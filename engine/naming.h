@@ -34,5 +34,8 @@ struct FolderPlan
 FolderPlan planFolders(
     const QString &discPerformer, const QString &discTitle, bool subArtist, bool subAlbum);
 
-// The track's file name, ".wav" included, never a path.
+// What every track file's name ends with.
+constexpr QLatin1String trackFileSuffix(".wav");
+
+// The track's file name, its suffix included, never a path.
 QString trackFileName(const QString &pattern, const CueTrack &track, const QString &album);

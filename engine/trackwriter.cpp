@@ -2,11 +2,11 @@
 
 #include "cuesheet.h"
 #include "enginehost.h"
+#include "enginetext.h"
 #include "naming.h"
 #include "partfile.h"
 #include "sourceimage.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -30,20 +30,20 @@ const qint64 maxDataBytes = qint64(std::numeric_limits<quint32>::max()) - 36;
 
 // Canonical header of a 16-bit stereo 44,100 Hz file; the format fields and
 // sizes are filled in per track.
-const char stub_wav_data[] = "RIFF"
-                             "\xf8\x25\0\0"
-                             "WAVE"
-                             "fmt "
-                             "\x10\0\0\0"
-                             "\x01\0"
-                             "\x02\0"
-                             "\x44\xac\0\0"
-                             "\x10\xb1\x02\0"
-                             "\x04\0"
-                             "\x10\0"
-                             "data"
-                             "\0\0\0\0";
-static_assert(sizeof stub_wav_data == headerSize + 1, "a 44-byte header");
+const char headerTemplate[] = "RIFF"
+                              "\xf8\x25\0\0"
+                              "WAVE"
+                              "fmt "
+                              "\x10\0\0\0"
+                              "\x01\0"
+                              "\x02\0"
+                              "\x44\xac\0\0"
+                              "\x10\xb1\x02\0"
+                              "\x04\0"
+                              "\x10\0"
+                              "data"
+                              "\0\0\0\0";
+static_assert(sizeof headerTemplate == headerSize + 1, "a 44-byte header");
 
 QString native(const QString &path)
 {
@@ -58,10 +58,8 @@ struct TrackRange
     qint64 length = 0; // frames the image holds of them
 };
 
-class TrackWriter
+class TrackWriter : private EngineText
 {
-    Q_DECLARE_TR_FUNCTIONS(WMain)
-
 public:
     TrackWriter(EngineHost &host, const ExtractionSettings &settings, const QString &fname,
         const CueSheet &sheet, SourceImage &source, WrittenFiles &written);
@@ -78,8 +76,7 @@ private:
     bool copyFrames(PartFile &part, const QString &path, const CueTrack &track,
         const TrackRange &range, qint64 &copied);
     bool moveChunk(QFile &out, qint64 position, qint64 frames, qint64 &got);
-    bool fail(const QString &line);
-    bool userStop();
+    bool fail(const QString &line) { return m_host.failSheet(m_fname, line); }
     void reportCutShort(const CueTrack &track);
     void reportUnwritten();
 
@@ -137,14 +134,14 @@ bool TrackWriter::prepareFolders()
     m_dir = m_settings.destPath + QLatin1Char('/');
     m_plan
         = planFolders(m_sheet.performer, m_sheet.title, m_settings.subArtist, m_settings.subAlbum);
-    if (m_host.yieldAndCheckStop())
-        return userStop();
+    if (!m_host.goOn(m_fname))
+        return false;
     if (m_plan.artistFolder
         && !enterFolder(m_plan.artistFolderName, native(m_fname) + QLatin1String(": "))) {
         return false;
     }
-    if (m_host.yieldAndCheckStop())
-        return userStop();
+    if (!m_host.goOn(m_fname))
+        return false;
     return !m_plan.albumFolder || enterFolder(m_plan.albumFolderName, m_prefix);
 }
 
@@ -162,8 +159,8 @@ bool TrackWriter::enterFolder(const QString &name, const QString &prefix)
 bool TrackWriter::writeTrack(const CueTrack &track)
 {
     const QString path = m_dir + trackFileName(m_settings.trackFormat, track, m_plan.album);
-    if (m_host.yieldAndCheckStop())
-        return userStop();
+    if (!m_host.goOn(m_fname))
+        return false;
     bool skip = false;
     if (!checkTarget(path, skip))
         return false;
@@ -175,8 +172,8 @@ bool TrackWriter::writeTrack(const CueTrack &track)
     if (range.length > maxDataBytes / m_frameBytes)
         return fail(m_prefix
             + tr("Cannot write %1: a WAV file holds at most 4 GiB of audio").arg(native(path)));
-    if (m_host.yieldAndCheckStop())
-        return userStop();
+    if (!m_host.goOn(m_fname))
+        return false;
     return writeFile(path, track, range);
 }
 
@@ -217,16 +214,16 @@ bool TrackWriter::writeFile(const QString &path, const CueTrack &track, const Tr
     if (!part.open())
         return fail(m_prefix + tr("Cannot write file %1").arg(native(path)));
     QFile &out = part.file();
-    if (m_host.yieldAndCheckStop())
-        return userStop();
+    if (!m_host.goOn(m_fname))
+        return false;
     m_host.information(m_prefix + tr("Writing %1...").arg(native(path)));
 
     char header[headerSize];
     fillHeader(header, range.length * m_frameBytes);
     if (out.write(header, headerSize) != headerSize)
         return fail(m_prefix + tr("Error writing %1 (check disk space?)").arg(native(path)));
-    if (m_host.yieldAndCheckStop())
-        return userStop();
+    if (!m_host.goOn(m_fname))
+        return false;
 
     qint64 copied = 0;
     if (!copyFrames(part, path, track, range, copied))
@@ -242,8 +239,8 @@ bool TrackWriter::writeFile(const QString &path, const CueTrack &track, const Tr
     // Both sizes follow what was really copied, so a cut track is still a
     // valid file.
     fillHeader(header, copied * m_frameBytes);
-    out.seek(0);
-    out.write(header, headerSize);
+    if (!out.seek(0) || out.write(header, headerSize) != headerSize)
+        return fail(m_prefix + tr("Error writing %1 (check disk space?)").arg(native(path)));
     if (!part.commit())
         return fail(m_prefix + tr("Cannot write file %1").arg(native(path)));
     m_written.insert(QFileInfo(path).canonicalFilePath());
@@ -280,7 +277,7 @@ bool TrackWriter::copyFrames(PartFile &part, const QString &path, const CueTrack
                     m_prefix + tr("Cannot delete incomplete file %1").arg(native(out.fileName())));
             }
             m_host.yieldAndCheckStop(); // one more turn once the file is gone
-            return userStop();
+            return m_host.stopSheet(m_fname);
         }
         remaining -= got;
         position += got;
@@ -309,18 +306,6 @@ bool TrackWriter::moveChunk(QFile &out, qint64 position, qint64 frames, qint64 &
             return true;
     }
     return true;
-}
-
-bool TrackWriter::fail(const QString &line)
-{
-    m_host.error(line);
-    m_host.markSheet(m_fname);
-    return false;
-}
-
-bool TrackWriter::userStop()
-{
-    return fail(tr("User termination"));
 }
 
 void TrackWriter::reportCutShort(const CueTrack &track)
@@ -359,7 +344,7 @@ void TrackWriter::fillHeader(char *header, qint64 dataBytes) const
 {
     const quint32 channels = quint32(m_source.channelCount()) & 0xffff;
     const quint32 rate = quint32(m_source.rate());
-    std::memcpy(header, stub_wav_data, headerSize);
+    std::memcpy(header, headerTemplate, headerSize);
     qToLittleEndian<quint16>(channels, header + 22);
     qToLittleEndian<quint32>(rate, header + 24);
     qToLittleEndian<quint32>(rate * channels * 2, header + 28);

@@ -44,17 +44,13 @@ int unpackCue(EngineHost &host, const ExtractionSettings &settings, const QStrin
         locateImage(fname, sheet.wavFile, sheet.namedFile);
     const OpenedImage opened = openImage(sheet.wavFile);
     if (!opened.image) {
-        host.error(sheetPrefix + EngineText::tr("Failed to open %1").arg(sheet.wavFile));
-        if (!opened.reason.isEmpty())
-            host.error(QLatin1String("    ") + opened.reason);
-        host.markSheet(fname);
-        return 0;
+        return host.failSheet(fname,
+            sheetPrefix + EngineText::tr("Failed to open %1").arg(sheet.wavFile), opened.reason);
     }
     if (const CueTrack *track = trackPastEnd(sheet, *opened.image)) {
-        host.error(sheetPrefix
-            + EngineText::tr("The image ends before track %1 starts").arg(track->number));
-        host.markSheet(fname);
-        return 0;
+        return host.failSheet(fname,
+            sheetPrefix
+                + EngineText::tr("The image ends before track %1 starts").arg(track->number));
     }
     if (checkOnly)
         return 1;

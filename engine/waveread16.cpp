@@ -60,7 +60,7 @@ bool WaveRead16::recognise(QIODevice &file)
 OpenedImage WaveRead16::openImage(const QString &path)
 {
     auto wave = std::make_unique<WaveRead16>();
-    if (wave->open(path) <= 0)
+    if (wave->open(path) != Opened)
         return {};
     return {std::move(wave), QString()};
 }
@@ -87,21 +87,21 @@ int WaveRead16::open(const QString &path)
     // Unbuffered, so that sample reads land in the caller's memory in one go
     // and no device buffer stands between the reader and the file position.
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return -1;
+        return CannotOpen;
     fileSize = file.size();
 
     unsigned char head[16];
     if (!readExact(head, sizeof head) || !isId(head, "RIFF")
         || std::memcmp(head + 8, "WAVEfmt ", 8) != 0) {
         file.close();
-        return -2;
+        return NotWave;
     }
     // Unsigned: an image between 2 and 4 GiB has a size field above 2^31.
     const qint64 walkLimit = qint64(le32(head + 4)) + 4;
     int result = readFormat();
-    if (result == 1)
+    if (result == Opened)
         result = walkChunks(walkLimit);
-    if (result != 1)
+    if (result != Opened)
         file.close();
     return result;
 }
@@ -110,14 +110,14 @@ int WaveRead16::readFormat()
 {
     unsigned char fmt[20];
     if (!readExact(fmt, sizeof fmt))
-        return -3;
+        return Unusable;
     channels = qint16(le16(fmt + 6));
     sampleRate = qint32(le32(fmt + 8));
     bitsPerSample = qint16(le16(fmt + 18));
     bytesPerSample = bitsPerSample / 8;
     // The body starts at byte 20; this skips any extension (sizes 18, 40).
     file.seek(20 + qint64(le32(fmt)));
-    return 1;
+    return Opened;
 }
 
 int WaveRead16::walkChunks(qint64 walkLimit)
@@ -132,7 +132,7 @@ int WaveRead16::walkChunks(qint64 walkLimit)
         if (isId(header, "data")) {
             // Checked here, before the frame size divides anything.
             if (channels <= 0 || (bitsPerSample != 16 && bitsPerSample != 24))
-                return -3;
+                return Unusable;
             takeData(bodyPos, size);
         } else if (isId(header, "smpl")) {
             takeSampler(size);
@@ -143,7 +143,7 @@ int WaveRead16::walkChunks(qint64 walkLimit)
             break;
     }
     // Without sample data there is no length to cut tracks from.
-    return dataFrames >= 0 ? 1 : -3;
+    return dataFrames >= 0 ? Opened : Unusable;
 }
 
 void WaveRead16::takeData(qint64 bodyPos, quint32 size)

@@ -22,8 +22,15 @@ public:
     WaveRead16(const WaveRead16 &) = delete;
     WaveRead16 &operator=(const WaveRead16 &) = delete;
 
-    // 1 on success; -1 cannot open, -2 not "RIFF"/"WAVEfmt ", -3 unusable format
-    // or no sample data. Only whole frames that the file really holds count
+    // What open() answers; the values are the ones callers have always seen.
+    enum OpenResult {
+        Opened = 1,
+        CannotOpen = -1,
+        NotWave = -2,  // no "RIFF" and "WAVEfmt " at the start
+        Unusable = -3, // a format that cannot be split, or no sample data
+    };
+
+    // One of OpenResult. Only whole frames that the file really holds count
     // towards length, so a truncated image or a loop end past the data never
     // promises bytes that are not there.
     int open(const QString &path);

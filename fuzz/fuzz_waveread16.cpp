@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!writeScratch(data, size))
         return 0;
     WaveRead16 reader;
-    if (reader.open(QString::fromLocal8Bit(scratchPath())) != 1)
+    if (reader.open(QString::fromLocal8Bit(scratchPath())) != WaveRead16::Opened)
         return 0;
 
     // Every frame promised must be in the file.
