@@ -10,6 +10,14 @@
 // Files in and out of a test's temporary folders.
 namespace TestFiles {
 
+using Files = QMap<QString, QByteArray>;
+
+// A sheet written on one line: every ";" ends a line.
+inline QByteArray lines(const QByteArray &text)
+{
+    return QByteArray(text).replace(';', '\n');
+}
+
 // What the 16-bit output of a source sample run is: 16-bit copied, 24-bit
 // truncated to its two upper bytes.
 inline QByteArray to16(const QByteArray &data, int bits)

@@ -1,0 +1,166 @@
+#include "cueparser.h"
+#include "naming.h"
+#include "recordinghost.h"
+#include "testfiles.h"
+#include "unpackcue.h"
+
+#include <QtTest>
+
+// Sheets as common rippers write them, each beside a one-second image. In the
+// template, {head} ends the disc's lines and {track} lies inside track 2.
+static const QString Ripped = QStringLiteral(
+    "REM GENRE Rock\r\nREM DATE 1994\r\nREM DISCID 8A0B5C0C\r\n"
+    "REM COMMENT \"ExactAudioCopy v1.6\"\r\nCATALOG 0724384960650\r\nPERFORMER \"Band\"\r\n"
+    "TITLE \"Album\"\r\nFILE \"disc.wav\" WAVE\r\n{head}\r\n  TRACK 01 AUDIO\r\n"
+    "    TITLE \"One\"\r\n    ISRC GBAYE9400001\r\n    INDEX 01 00:00:10\r\n  TRACK 02 AUDIO\r\n"
+    "    TITLE \"Two\"\r\n{track}\r\n    INDEX 00 00:00:30\r\n    INDEX 01 00:00:40\r\n");
+
+static QByteArray ripped(const QString &head, const QString &track = {})
+{
+    return QString(Ripped).replace("{head}", head).replace("{track}", track).toUtf8();
+}
+
+// A ripped album in the given encoding. The titles are the performer's, then
+// the tracks'; the row expects them back as the parser's texts.
+static void albumRow(const QString &tag, const QString &encoding, const QString &titles)
+{
+    const QStringList texts = titles.split('|');
+    QString text = "REM GENRE Pop\nREM DATE 2001\nPERFORMER \"" + texts[0] + "\"\n";
+    QStringList expected {texts[0], "Unknown Title", "disc.wav"};
+    for (int i = 1; i < texts.size(); ++i) {
+        text += QString("TRACK %1 AUDIO\nTITLE \"%2\"\nINDEX 01 00:00:%1\n").arg(i).arg(texts[i]);
+        expected << texts[0] << texts[i] << QString::number(i);
+    }
+    QStringEncoder encoder(qPrintable(encoding));
+    QTest::newRow(qPrintable(tag)) << QByteArray(encoder.encode(text)) << expected.join('|');
+}
+
+class TestSheets : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    const QString m_cue = m_dir.filePath("disc.cue");
+
+    QString write(const QByteArray &b) { return TestFiles::writeFile(m_cue, b) ? m_cue : ""; }
+
+private slots:
+    void initTestCase()
+    {
+        const QByteArray wav = WavBuilder::canonical(1, 8000, 16, WavBuilder::samples(8000, 1, 16));
+        for (const char *name : {"disc.wav", "my disc", "my \"best\" disc.wav"})
+            QVERIFY(TestFiles::writeFile(m_dir.filePath(name), wav));
+    }
+
+    // What reading a sheet gives: its error, or the disc's texts and image,
+    // then performer, title and start of each track.
+    void lines_data()
+    {
+        QTest::addColumn<QByteArray>("sheet");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("songwriter-and-cdtextfile") << ripped(
+            "CDTEXTFILE \"disc.cdt\"\nSONGWRITER \"Someone\"", "  songwriter \"Someone Else\"")
+                                                   << "Band|Album|disc.wav|Band|One|10|Band|Two|40";
+        QTest::newRow("gaps-and-later-indexes")
+            << ripped("", "PREGAP 00:02:00\nPOSTGAP 00:01:00\nINDEX 02 00:00:50\nINDEX 99 00:00:60")
+            << "Band|Album|disc.wav|Band|One|10|Band|Two|40";
+        QTest::newRow("notes-and-codes-any-case")
+            << ripped("rem lower\nREM\nRem\ncatalog 1\nIsrc X\nflags PRE", "")
+            << "Band|Album|disc.wav|Band|One|10|Band|Two|40";
+        QTest::newRow("unquoted-values")
+            << ripped("PERFORMER The  Band \nTITLE B\nFILE my disc   WAVE", "PERFORMER Guest")
+            << "The  Band|B|my disc|The  Band|One|10|Guest|Two|40";
+        QTest::newRow("quotes-inside-values")
+            << ripped("FILE \"my \"best\" disc.wav\"WAVE", "TITLE \"12\" Mix \"Extended\" \"")
+            << "Band|Album|my \"best\" disc.wav|Band|One|10|Band|12\" Mix \"Extended\" |40";
+        QTest::newRow("single-quote") << ripped("", "TITLE \"Two") << "Invalid line found";
+        QTest::newRow("quote-in-unquoted-value")
+            << ripped("", "TITLE 12\" Mix") << "Invalid line found";
+        QTest::newRow("text-after-last-quote")
+            << ripped("", "TITLE \"Two\" live") << "Invalid line found";
+        QTest::newRow("file-of-other-type")
+            << ripped("FILE my disc.mp3 MP3", "") << "Invalid line found";
+        QTest::newRow("rem-glued-to-word") << ripped("REMARK x", "") << "Invalid line found";
+        QTest::newRow("gap-without-time") << ripped("", "PREGAP soon") << "Invalid line found";
+    }
+    void lines()
+    {
+        QFETCH(QByteArray, sheet);
+        RecordingHost host;
+        CueSheet s;
+        const bool ok = readCueSheet(host, write(sheet), s);
+        QStringList got {s.performer, s.title, QFileInfo(s.wavFile).fileName()};
+        for (const CueTrack &track : s.tracks)
+            got << track.performer << track.title << QString::number(track.start);
+        QTEST(ok ? got.join('|') : host.lines.value(0).section(": ", -1), "expected");
+    }
+
+    void encodings_data()
+    {
+        QTest::addColumn<QByteArray>("sheet");
+        QTest::addColumn<QString>("expected");
+        QFile albums(QFINDTESTDATA("data/albums.txt"));
+        QVERIFY(albums.open(QIODevice::ReadOnly | QIODevice::Text));
+        for (const QString &line : QString::fromUtf8(albums.readAll()).split('\n')) {
+            const QStringList row = line.split(' ');
+            if (row.size() > 2 && !line.startsWith('#'))
+                albumRow(row[0], row[1], line.section(' ', 2));
+        }
+    }
+    void encodings() { lines(); }
+
+    // Refused sheets write nothing in either pass; the others split, and the
+    // extraction pass says what pregap audio it left out.
+    void splits_data()
+    {
+        QTest::addColumn<QByteArray>("sheet");
+        QTest::addColumn<QString>("said"); // errors and the pregap line
+        QTest::newRow("no-track")
+            << QString(Ripped).section("  TRACK 01", 0, 0).replace("{head}", "").toUtf8()
+            << "E {cue}: No track found";
+        QTest::newRow("index-01-goes-back")
+            << ripped("", "INDEX 01 00:00:05")
+                   .replace("INDEX 00 00:00:30\r\n    INDEX 01 00:00:40\r\n", "")
+            << "E {cue}: Track 01 ends before it starts";
+        QTest::newRow("index-00-before-previous-start")
+            << ripped("", "INDEX 00 00:00:05").replace("INDEX 00 00:00:30\r\n", "")
+            << "E {cue}: Track 01 ends before it starts";
+        QTest::newRow("lead-in-and-pregap")
+            << ripped("") << "I disc: Pregap audio not written: 0.27 s in 2 tracks";
+        QTest::newRow("equal-index-01-no-pregap")
+            << ripped("")
+                   .replace("00:00:10", "00:00:00")
+                   .replace("INDEX 00 00:00:30\r\n    INDEX 01 00:00:40", "INDEX 01 00:00:00")
+            << "";
+    }
+    void splits()
+    {
+        QFETCH(QByteArray, sheet);
+        QFETCH(QString, said);
+        const bool refused = said.startsWith("E ");
+        QTemporaryDir out;
+        const QString cue = write(sheet);
+        for (const bool checkOnly : {true, false}) {
+            RecordingHost host;
+            QCOMPARE(unpackCue(host, {out.path()}, cue, checkOnly), int(!refused));
+            const QStringList lines = host.lines.filter(QRegularExpression("^E |Pregap"));
+            QCOMPARE(lines.join("").replace(QDir::toNativeSeparators(cue), "{cue}"),
+                refused || !checkOnly ? said : QString());
+            QCOMPARE(host.marked.size(), int(refused));
+        }
+        QCOMPARE(QDir(out.path()).isEmpty(), refused);
+    }
+
+    void namesWithoutControls()
+    {
+        QCOMPARE(toFname("It\u0092s\u0001 a\tb\u007f\u009f"), QString("Its a b"));
+    }
+};
+
+int runSheetTests(int argc, char **argv)
+{
+    TestSheets test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "engine_sheets.moc"
