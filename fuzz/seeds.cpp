@@ -27,12 +27,15 @@ QByteArray fmt(quint16 channels, quint16 bits, int extraBytes = 0)
     return chunk("fmt ", fmtBody(channels, 44100, bits, 1, extraBytes));
 }
 
+// Counted in bytes rather than frames, so that a case can end in the middle of
+// a frame.
 QByteArray data(int bytes)
 {
     return chunk("data", samples(bytes, 1, 8));
 }
 
-// A sampler chunk with one loop from start to end, in frames.
+// A sampler chunk that declares `loops` loops and holds one, from start to end
+// in frames.
 QByteArray smpl(quint32 loops, quint32 start, quint32 end)
 {
     const QByteArray zeros(28, '\0');
