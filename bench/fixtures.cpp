@@ -1,5 +1,7 @@
 #include "fixtures.h"
 
+#include "wavbuilder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,19 +18,6 @@
 namespace {
 
 const qint64 ioBlock = 4 << 20;
-
-void canonicalHeader(char *h, int channels, int rate, int bits, qint64 dataBytes)
-{
-    std::memcpy(h, "RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0", 22);
-    qToLittleEndian<quint32>(quint32(dataBytes + 36), h + 4);
-    qToLittleEndian<quint16>(quint16(channels), h + 22);
-    qToLittleEndian<quint32>(quint32(rate), h + 24);
-    qToLittleEndian<quint32>(quint32(rate * channels * (bits / 8)), h + 28);
-    qToLittleEndian<quint16>(quint16(channels * (bits / 8)), h + 32);
-    qToLittleEndian<quint16>(quint16(bits), h + 34);
-    std::memcpy(h + 36, "data", 4);
-    qToLittleEndian<quint32>(quint32(dataBytes), h + 40);
-}
 
 // xorshift64*: noise at memory speed, so generating gigabytes costs seconds.
 struct Noise
@@ -173,10 +162,10 @@ bool writeWav(const Image &image, const ImagePlan &plan)
     QFile file(image.wavPath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
-    char header[44];
     const qint64 dataBytes = image.wavBytes() - 44;
-    canonicalHeader(header, image.channels, image.rate, image.bits, dataBytes);
-    if (file.write(header, 44) != 44)
+    const QByteArray header
+        = WavBuilder::canonicalHeader(image.channels, image.rate, image.bits, quint32(dataBytes));
+    if (file.write(header) != header.size())
         return false;
     std::unique_ptr<char[]> block(new char[ioBlock]);
     Noise noise {plan.seed};
@@ -273,10 +262,10 @@ QString checkTrack(QFile &source, const Image &image, qint64 first, qint64 end, 
             .arg(path)
             .arg(track.size())
             .arg(44 + frames * outFrame);
-    char want[44];
+    const QByteArray want
+        = WavBuilder::canonicalHeader(image.channels, image.rate, 16, quint32(frames * outFrame));
     char got[44];
-    canonicalHeader(want, image.channels, image.rate, 16, frames * outFrame);
-    if (!readAt(track, 0, got, 44) || std::memcmp(want, got, 44) != 0)
+    if (!readAt(track, 0, got, 44) || std::memcmp(want.constData(), got, 44) != 0)
         return QStringLiteral("%1 has a wrong header").arg(path);
 
     const qint64 piece = 1 << 18;

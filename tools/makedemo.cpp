@@ -4,6 +4,8 @@
 // The sheet is written after the image, so a folder that holds the sheet
 // holds the whole disc.
 
+#include "wavbuilder.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QSaveFile>
@@ -28,18 +30,6 @@ constexpr int FramesPerTrack = Rate * SecondsPerTrack;
 // Long enough to keep the start and end of each tone from clicking.
 constexpr int FadeFrames = Rate / 50;
 
-void appendLe16(QByteArray &b, quint16 v)
-{
-    b.append(char(v & 0xff));
-    b.append(char(v >> 8));
-}
-
-void appendLe32(QByteArray &b, quint32 v)
-{
-    for (int i = 0; i < 4; ++i)
-        b.append(char((v >> (8 * i)) & 0xff));
-}
-
 QByteArray toneFrames(double hertz)
 {
     QByteArray b;
@@ -50,7 +40,7 @@ QByteArray toneFrames(double hertz)
         const double v = 0.25 * fade * qSin(2 * M_PI * hertz * i / Rate);
         const auto sample = qint16(qRound(v * 32767));
         for (int c = 0; c < Channels; ++c)
-            appendLe16(b, quint16(sample));
+            b += WavBuilder::le(quint16(sample), 2);
     }
     return b;
 }
@@ -60,19 +50,7 @@ QByteArray waveImage()
     QByteArray data;
     for (const Tone &t : Tones)
         data += toneFrames(t.hertz);
-    QByteArray b("RIFF");
-    appendLe32(b, quint32(36 + data.size()));
-    b += "WAVEfmt ";
-    appendLe32(b, 16);
-    appendLe16(b, 1); // PCM
-    appendLe16(b, Channels);
-    appendLe32(b, Rate);
-    appendLe32(b, Rate * Channels * 2);
-    appendLe16(b, Channels * 2);
-    appendLe16(b, 16);
-    b += "data";
-    appendLe32(b, quint32(data.size()));
-    return b + data;
+    return WavBuilder::canonical(Channels, Rate, 16, data);
 }
 
 QByteArray cueSheet(const QString &waveName)
