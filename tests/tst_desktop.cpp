@@ -1,6 +1,7 @@
 // The built program on an X server of its own, driven through the keyboard as
-// a user would: two sheets named on its command line, Alt+E, File > Exit; then
-// the tracks on disk, byte for byte, and the exit code.
+// a user would, over three starts: a split, a run refused for a bad sheet, and
+// a run that skips what is already there, each ended by File > Exit; the
+// destination typed in the first start holds in the later ones.
 
 #include "testfiles.h"
 
@@ -15,6 +16,7 @@ class TestDesktop : public QObject
     Q_OBJECT
 
     QTemporaryDir m_work;
+    QProcess m_xvfb;
 
     static bool xdotool(const QStringList &args)
     {
@@ -24,55 +26,86 @@ class TestDesktop : public QObject
             && tool.exitCode() == 0;
     }
 
-    // Without a window manager nothing gives the window the keyboard; the test does.
-    static bool focusMainWindow()
+    // Without a window manager nothing gives a window the keyboard; the test
+    // does. A step: the window's title, then what xdotool does in it.
+    static bool step(const QStringList &step)
     {
-        return xdotool(
-            {"search", "--sync", "--onlyvisible", "--name", "^Splitmere", "windowfocus", "--sync"});
+        return xdotool({"search", "--sync", "--onlyvisible", "--name", step[0], "windowfocus",
+                   "--sync"})
+            && xdotool(step.mid(1));
+    }
+
+    // Starts the program on the sheets, takes the steps, waits until the
+    // folder holds what it should, then leaves through File > Exit.
+    bool start(const QStringList &sheets, const QList<QStringList> &steps, const Files &expected)
+    {
+        QProcess program;
+        program.setProcessChannelMode(QProcess::ForwardedChannels);
+        program.start(SPLITMERE_BINARY, sheets);
+        const QString out = m_work.filePath("out");
+        bool ok = std::all_of(steps.begin(), steps.end(), step)
+            && QTest::qWaitFor([&] { return filesBelow(out) == expected; }, 30000);
+        if (!ok)
+            qWarning() << "found" << filesBelow(out).keys();
+        return ok && step({"^Splitmere", "key", "alt+f", "x"}) && program.waitForFinished(30000)
+            && program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0;
     }
 
 private slots:
-    void splitThroughTheKeyboard()
+    void initTestCase()
     {
         // -displayfd lets the server pick a free display and name it once it takes clients.
-        QProcess xvfb, program;
-        xvfb.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
-        while (!xvfb.canReadLine())
-            QVERIFY2(xvfb.waitForReadyRead(30000), "Xvfb (package xvfb) named no display");
+        m_xvfb.start(
+            "Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+        while (!m_xvfb.canReadLine())
+            QVERIFY2(m_xvfb.waitForReadyRead(30000), "Xvfb (package xvfb) named no display");
         // For the program and xdotool, which this process starts.
-        qputenv("DISPLAY", ':' + xvfb.readLine().trimmed());
+        qputenv("DISPLAY", ':' + m_xvfb.readLine().trimmed());
         qputenv("QT_QPA_PLATFORM", "xcb");
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_work.path()));
-        const QString out = m_work.filePath("out");
-        QVERIFY(QDir().mkpath(out) && QDir().mkpath(m_work.filePath("Orvane")));
-        QVERIFY(writeFile(
-            m_work.filePath("Orvane/Splitmere.conf"), "[General]\ndestPath=" + out.toUtf8()));
+    }
 
+    void cleanupTestCase()
+    {
+        m_xvfb.terminate();
+        m_xvfb.waitForFinished(30000);
+    }
+
+    void threeStarts()
+    {
+        const QString out = m_work.filePath("out");
+        QVERIFY(QDir().mkpath(out));
         // Default names and folders; the pregap of track 2 goes nowhere.
-        // clang-format off
-        const QString sheet = "PERFORMER \"Band\"\nTITLE \"%1\"\nFILE \"%1.wav\" WAVE\nTRACK 01 AUDIO\nTITLE \"One\"\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nTITLE \"Two\"\nINDEX 00 00:01:00\nINDEX 01 00:02:00\n";
-        // clang-format on
+        const QString sheet = "PERFORMER Band;TITLE \"%1\";FILE \"%1.wav\" WAVE;TRACK 01 AUDIO;"
+                              "TITLE One;INDEX 01 00:00:00;TRACK 02 AUDIO;TITLE Two;"
+                              "INDEX 00 00:01:00;INDEX 01 00:02:00";
         const auto wave = [](const QByteArray &data) { return canonical(2, 44100, 16, data); };
         QStringList sheets;
-        QMap<QString, QByteArray> expected;
+        Files expected;
         for (const QString &album : {QString("Ace"), QString("Motörhead – Überkill")}) {
             const QByteArray data = samples(3 * 44100, 2, 16, album.size());
             sheets << m_work.filePath(album + ".cue");
-            QVERIFY(writeFile(sheets.last(), sheet.arg(album).toUtf8()));
+            QVERIFY(writeFile(sheets.last(), lines(sheet.arg(album).toUtf8())));
             QVERIFY(writeFile(m_work.filePath(album + ".wav"), wave(data)));
             expected.insert("Band/" + album + "/01 Band - One.wav", wave(data.left(44100 * 4)));
             expected.insert("Band/" + album + "/02 Band - Two.wav", wave(data.mid(88200 * 4)));
         }
-        program.setProcessChannelMode(QProcess::ForwardedChannels);
-        program.start(SPLITMERE_BINARY, sheets);
-        QVERIFY(focusMainWindow() && xdotool({"key", "alt+e"}));
-        QVERIFY2(QTest::qWaitFor([&] { return filesBelow(out) == expected; }, 30000),
-            qPrintable(filesBelow(out).keys().join(", ")));
-        QVERIFY(focusMainWindow() && xdotool({"key", "alt+f"}) && xdotool({"key", "x"}));
-        QVERIFY(program.waitForFinished(30000) && program.exitStatus() == QProcess::NormalExit);
-        QCOMPARE(program.exitCode(), 0);
-        xvfb.terminate();
-        QVERIFY(xvfb.waitForFinished(30000));
+        // The destination typed into its field, then Extract.
+        const QString main = "^Splitmere";
+        QVERIFY(
+            start(sheets, {{main, "key", "alt+d", "type", out}, {main, "key", "alt+e"}}, expected));
+
+        // A bad sheet among them: the box says so and nothing is written.
+        const QString bad = m_work.filePath("Bad.cue");
+        QVERIFY(writeFile(bad, "COMPOSER x\n"));
+        QVERIFY(start(sheets + QStringList {bad},
+            {{main, "key", "alt+e"}, {"^Information$", "key", "Return"}}, expected));
+
+        // The destination is kept; a track already there is skipped.
+        const QString kept = "Band/Ace/01 Band - One.wav", gone = "Band/Ace/02 Band - Two.wav";
+        QVERIFY(writeFile(out + '/' + kept, "old") && QFile::remove(out + '/' + gone));
+        expected[kept] = "old";
+        QVERIFY(start(sheets.mid(0, 1), {{main, "key", "alt+e"}}, expected));
     }
 };
 
