@@ -58,30 +58,28 @@ private slots:
     {
         QTest::addColumn<QByteArray>("sheet");
         QTest::addColumn<QString>("expected");
+        const QString plain = "Band|Album|disc.wav|Band|One|10|Band|Two|40";
+        const QString invalid = "Invalid line found";
         QTest::newRow("songwriter-and-cdtextfile") << ripped(
             "CDTEXTFILE \"disc.cdt\"\nSONGWRITER \"Someone\"", "  songwriter \"Someone Else\"")
-                                                   << "Band|Album|disc.wav|Band|One|10|Band|Two|40";
+                                                   << plain;
         QTest::newRow("gaps-and-later-indexes")
             << ripped("", "PREGAP 00:02:00\nPOSTGAP 00:01:00\nINDEX 02 00:00:50\nINDEX 99 00:00:60")
-            << "Band|Album|disc.wav|Band|One|10|Band|Two|40";
+            << plain;
         QTest::newRow("notes-and-codes-any-case")
-            << ripped("rem lower\nREM\nRem\ncatalog 1\nIsrc X\nflags PRE", "")
-            << "Band|Album|disc.wav|Band|One|10|Band|Two|40";
+            << ripped("rem lower\nREM\nRem\ncatalog 1\nIsrc X\nflags PRE", "") << plain;
         QTest::newRow("unquoted-values")
             << ripped("PERFORMER The  Band \nTITLE B\nFILE my disc   WAVE", "PERFORMER Guest")
             << "The  Band|B|my disc|The  Band|One|10|Guest|Two|40";
         QTest::newRow("quotes-inside-values")
             << ripped("FILE \"my \"best\" disc.wav\"WAVE", "TITLE \"12\" Mix \"Extended\" \"")
             << "Band|Album|my \"best\" disc.wav|Band|One|10|Band|12\" Mix \"Extended\" |40";
-        QTest::newRow("single-quote") << ripped("", "TITLE \"Two") << "Invalid line found";
-        QTest::newRow("quote-in-unquoted-value")
-            << ripped("", "TITLE 12\" Mix") << "Invalid line found";
-        QTest::newRow("text-after-last-quote")
-            << ripped("", "TITLE \"Two\" live") << "Invalid line found";
-        QTest::newRow("file-of-other-type")
-            << ripped("FILE my disc.mp3 MP3", "") << "Invalid line found";
-        QTest::newRow("rem-glued-to-word") << ripped("REMARK x", "") << "Invalid line found";
-        QTest::newRow("gap-without-time") << ripped("", "PREGAP soon") << "Invalid line found";
+        QTest::newRow("single-quote") << ripped("", "TITLE \"Two") << invalid;
+        QTest::newRow("quote-in-unquoted-value") << ripped("", "TITLE 12\" Mix") << invalid;
+        QTest::newRow("text-after-last-quote") << ripped("", "TITLE \"Two\" live") << invalid;
+        QTest::newRow("file-of-other-type") << ripped("FILE my disc.mp3 MP3", "") << invalid;
+        QTest::newRow("rem-glued-to-word") << ripped("REMARK x", "") << invalid;
+        QTest::newRow("gap-without-time") << ripped("", "PREGAP soon") << invalid;
     }
     void lines()
     {
