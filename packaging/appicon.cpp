@@ -17,10 +17,10 @@
 namespace {
 
 // The shapes live on a 128-unit square; every output scales from it.
-constexpr qreal Canvas = 128;
-constexpr qreal OuterRadius = 52;
-constexpr qreal InnerRadius = 14;
-const QColor Outline(42, 46, 58);
+constexpr qreal canvas = 128;
+constexpr qreal outerRadius = 52;
+constexpr qreal innerRadius = 14;
+const QColor outline(42, 46, 58);
 
 struct Shape
 {
@@ -42,16 +42,16 @@ QRectF circle(qreal radius)
 {
     // Off centre towards the lower left, so that the disc with its pulled-out
     // wedge sits balanced on the square.
-    const QPointF c(Canvas / 2 - 4, Canvas / 2 + 4);
+    const QPointF c(canvas / 2 - 4, canvas / 2 + 4);
     return QRectF(c - QPointF(radius, radius), c + QPointF(radius, radius));
 }
 
 QPainterPath wedge(qreal from, qreal span, qreal pulledOut)
 {
     QPainterPath p;
-    p.arcMoveTo(circle(OuterRadius), from);
-    p.arcTo(circle(OuterRadius), from, span);
-    p.arcTo(circle(InnerRadius), from + span, -span);
+    p.arcMoveTo(circle(outerRadius), from);
+    p.arcTo(circle(outerRadius), from, span);
+    p.arcTo(circle(innerRadius), from + span, -span);
     p.closeSubpath();
     return p.translated(polar(from + span / 2, pulledOut));
 }
@@ -74,7 +74,7 @@ QList<Shape> shapes()
     for (int i = 0; i < 4; ++i) {
         const qreal from = 90.0 * i + 3;
         const qreal span = 84;
-        list.append({wedge(from, span, pulled[i]), fills[i], Outline, 3, false});
+        list.append({wedge(from, span, pulled[i]), fills[i], outline, 3, false});
         for (qreal radius : {28.0, 40.0})
             list.append({groove(from + 14, span - 28, radius, pulled[i]), QColor(),
                 QColor(255, 255, 255, 140), 2.5, true});
@@ -137,7 +137,7 @@ bool writePng(const QString &fileName, const QList<Shape> &list, int size)
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    const qreal scale = size / Canvas;
+    const qreal scale = size / canvas;
     p.scale(scale, scale);
     for (const Shape &s : list) {
         if (s.detail && size < 32)

@@ -8,7 +8,7 @@
 
 // Sheets as common rippers write them, each beside a one-second image. In the
 // template, {head} ends the disc's lines and {track} lies inside track 2.
-static const QString Ripped = QStringLiteral(
+static const QString rippedTemplate = QStringLiteral(
     "REM GENRE Rock\r\nREM DATE 1994\r\nREM DISCID 8A0B5C0C\r\n"
     "REM COMMENT \"ExactAudioCopy v1.6\"\r\nCATALOG 0724384960650\r\nPERFORMER \"Band\"\r\n"
     "TITLE \"Album\"\r\nFILE \"disc.wav\" WAVE\r\n{head}\r\n  TRACK 01 AUDIO\r\n"
@@ -17,7 +17,7 @@ static const QString Ripped = QStringLiteral(
 
 static QByteArray ripped(const QString &head, const QString &track = {})
 {
-    return QString(Ripped).replace("{head}", head).replace("{track}", track).toUtf8();
+    return QString(rippedTemplate).replace("{head}", head).replace("{track}", track).toUtf8();
 }
 
 // A ripped album in the given encoding. The titles are the performer's, then
@@ -114,7 +114,7 @@ private slots:
         QTest::addColumn<QByteArray>("sheet");
         QTest::addColumn<QString>("said"); // errors and the pregap line
         QTest::newRow("no-track")
-            << QString(Ripped).section("  TRACK 01", 0, 0).replace("{head}", "").toUtf8()
+            << QString(rippedTemplate).section("  TRACK 01", 0, 0).replace("{head}", "").toUtf8()
             << "E {cue}: No track found";
         QTest::newRow("index-01-goes-back")
             << ripped("", "INDEX 01 00:00:05")

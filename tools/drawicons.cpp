@@ -13,17 +13,17 @@
 
 namespace {
 
-const QColor Outline(40, 40, 48);
-const QColor Paper(250, 250, 246);
-const QColor Green(46, 160, 67);
-const QColor Red(210, 46, 46);
-const QColor Blue(40, 110, 200);
-const QColor Grey(128, 134, 144);
-const QColor Amber(230, 160, 30);
+const QColor outline(40, 40, 48);
+const QColor paper(250, 250, 246);
+const QColor green(46, 160, 67);
+const QColor red(210, 46, 46);
+const QColor blue(40, 110, 200);
+const QColor grey(128, 134, 144);
+const QColor amber(230, 160, 30);
 
 QPen outlinePen(qreal width = 1.0)
 {
-    return QPen(Outline, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    return QPen(outline, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
 }
 
 void sheet(QPainter &p)
@@ -36,9 +36,9 @@ void sheet(QPainter &p)
     page.lineTo(2.5, 14.5);
     page.closeSubpath();
     p.setPen(outlinePen());
-    p.setBrush(Paper);
+    p.setBrush(paper);
     p.drawPath(page);
-    p.setPen(QPen(Grey, 1));
+    p.setPen(QPen(grey, 1));
     for (int y = 5; y <= 11; y += 2)
         p.drawLine(QPointF(4.5, y + 0.5), QPointF(10.5, y + 0.5));
 }
@@ -53,7 +53,7 @@ void badge(QPainter &p, const QColor &fill, const QPointF &centre, qreal radius)
 void addFiles(QPainter &p)
 {
     sheet(p);
-    badge(p, Green, QPointF(11.5, 11.5), 4);
+    badge(p, green, QPointF(11.5, 11.5), 4);
     p.setPen(QPen(Qt::white, 1.6, Qt::SolidLine, Qt::FlatCap));
     p.drawLine(QPointF(11.5, 9.2), QPointF(11.5, 13.8));
     p.drawLine(QPointF(9.2, 11.5), QPointF(13.8, 11.5));
@@ -62,7 +62,7 @@ void addFiles(QPainter &p)
 void editDelete(QPainter &p)
 {
     sheet(p);
-    badge(p, Red, QPointF(11.5, 11.5), 4);
+    badge(p, red, QPointF(11.5, 11.5), 4);
     p.setPen(QPen(Qt::white, 1.6, Qt::SolidLine, Qt::FlatCap));
     p.drawLine(QPointF(9.2, 11.5), QPointF(13.8, 11.5));
 }
@@ -89,7 +89,7 @@ void gear(QPainter &p)
     hole.addEllipse(c, 2, 2);
     wheel = wheel.united(rim).subtracted(hole);
     p.setPen(outlinePen());
-    p.setBrush(Amber);
+    p.setBrush(amber);
     p.drawPath(wheel);
 }
 
@@ -101,7 +101,7 @@ void stopSign(QPainter &p)
         octagon << QPointF(8 + 6.8 * qCos(a), 8 + 6.8 * qSin(a));
     }
     p.setPen(outlinePen());
-    p.setBrush(Red);
+    p.setBrush(red);
     p.drawPolygon(octagon);
     p.setPen(Qt::NoPen);
     p.setBrush(Qt::white);
@@ -110,7 +110,7 @@ void stopSign(QPainter &p)
 
 void information(QPainter &p)
 {
-    badge(p, Blue, QPointF(8, 8), 6.8);
+    badge(p, blue, QPointF(8, 8), 6.8);
     p.setPen(Qt::NoPen);
     p.setBrush(Qt::white);
     p.drawEllipse(QPointF(8, 4.8), 1.1, 1.1);
@@ -119,7 +119,7 @@ void information(QPainter &p)
 
 void errorMark(QPainter &p)
 {
-    badge(p, Red, QPointF(8, 8), 6.8);
+    badge(p, red, QPointF(8, 8), 6.8);
     p.setPen(Qt::NoPen);
     p.setBrush(Qt::white);
     p.drawRect(QRectF(7, 3.5, 2, 6));
@@ -134,7 +134,7 @@ void block(QPainter &p)
     p.setBrush(Qt::NoBrush);
     p.drawArc(QRectF(3.5, 3.5, 9, 9), 30 * 16, 80 * 16);
     p.setPen(outlinePen());
-    p.setBrush(Paper);
+    p.setBrush(paper);
     p.drawEllipse(QPointF(8, 8), 1.8, 1.8);
 }
 

@@ -22,24 +22,24 @@ struct Tone
     double hertz;
 };
 
-const Tone Tones[] = {{"Low Tone", 220.0}, {"Middle Tone", 440.0}, {"High Tone", 880.0}};
-constexpr int Rate = 44100;
-constexpr int Channels = 2;
-constexpr int SecondsPerTrack = 3;
-constexpr int FramesPerTrack = Rate * SecondsPerTrack;
+const Tone tones[] = {{"Low Tone", 220.0}, {"Middle Tone", 440.0}, {"High Tone", 880.0}};
+constexpr int rate = 44100;
+constexpr int channels = 2;
+constexpr int secondsPerTrack = 3;
+constexpr int framesPerTrack = rate * secondsPerTrack;
 // Long enough to keep the start and end of each tone from clicking.
-constexpr int FadeFrames = Rate / 50;
+constexpr int fadeFrames = rate / 50;
 
 QByteArray toneFrames(double hertz)
 {
     QByteArray b;
-    b.reserve(FramesPerTrack * Channels * 2);
-    for (int i = 0; i < FramesPerTrack; ++i) {
-        const int edge = qMin(i, FramesPerTrack - 1 - i);
-        const double fade = edge < FadeFrames ? double(edge) / FadeFrames : 1.0;
-        const double v = 0.25 * fade * qSin(2 * M_PI * hertz * i / Rate);
+    b.reserve(framesPerTrack * channels * 2);
+    for (int i = 0; i < framesPerTrack; ++i) {
+        const int edge = qMin(i, framesPerTrack - 1 - i);
+        const double fade = edge < fadeFrames ? double(edge) / fadeFrames : 1.0;
+        const double v = 0.25 * fade * qSin(2 * M_PI * hertz * i / rate);
         const auto sample = qint16(qRound(v * 32767));
-        for (int c = 0; c < Channels; ++c)
+        for (int c = 0; c < channels; ++c)
             b += WavBuilder::le(quint16(sample), 2);
     }
     return b;
@@ -48,9 +48,9 @@ QByteArray toneFrames(double hertz)
 QByteArray waveImage()
 {
     QByteArray data;
-    for (const Tone &t : Tones)
+    for (const Tone &t : tones)
         data += toneFrames(t.hertz);
-    return WavBuilder::canonical(Channels, Rate, 16, data);
+    return WavBuilder::canonical(channels, rate, 16, data);
 }
 
 QByteArray cueSheet(const QString &waveName)
@@ -61,12 +61,12 @@ QByteArray cueSheet(const QString &waveName)
         << "TITLE \"Three Tones\"\n"
         << "FILE \"" << waveName << "\" WAVE\n";
     int track = 0;
-    for (const Tone &t : Tones) {
+    for (const Tone &t : tones) {
         out << QStringLiteral("  TRACK %1 AUDIO\n").arg(track + 1, 2, 10, QLatin1Char('0'))
             << "    TITLE \"" << t.title << "\"\n"
             << QStringLiteral("    INDEX 01 %1:%2:00\n")
-                   .arg(track * SecondsPerTrack / 60, 2, 10, QLatin1Char('0'))
-                   .arg(track * SecondsPerTrack % 60, 2, 10, QLatin1Char('0'));
+                   .arg(track * secondsPerTrack / 60, 2, 10, QLatin1Char('0'))
+                   .arg(track * secondsPerTrack % 60, 2, 10, QLatin1Char('0'));
         ++track;
     }
     out.flush();
