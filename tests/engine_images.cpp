@@ -190,22 +190,18 @@ private slots:
 
     void standIn_data()
     {
-        QTest::addColumn<QString>(
-            "files"); // beside the sheet, "," between them, all one FLAC image
+        QTest::addColumn<QString>("files"); // beside the sheet, "," between, all one FLAC image
         QTest::addColumn<QString>("named"); // by the FILE line; empty: none
         QTest::addColumn<QString>("said");  // the second line of the log
-        QTest::newRow("flac-for-wav") << "album.FLAC,Album.wv"
-                                      << "Album.wav"
-                                      << "I Disc: Using album.FLAC for Album.wav";
-        QTest::newRow("two-flac-so-wavpack") << "Album.flac,ALBUM.flac,album.WV"
-                                             << "Album.wav"
-                                             << "I Disc: Using album.WV for Album.wav";
-        QTest::newRow("flac-for-default-wav") << "Disc.flac"
-                                              << ""
-                                              << "I Disc: Using Disc.flac for Disc.wav";
-        QTest::newRow("none-for-flac") << "Album.flac.wav,Album.ape"
-                                       << "Album.flac"
-                                       << "E {dir}/Disc.cue: Cannot find {dir}/Album.flac";
+        const auto row = [](const char *tag, const char *files, const char *named,
+                             const char *said) { QTest::newRow(tag) << files << named << said; };
+        row("flac-for-wav", "album.FLAC,Album.wv", "Album.wav",
+            "I Disc: Using album.FLAC for Album.wav");
+        row("two-flac-so-wavpack", "Album.flac,ALBUM.flac,album.WV", "Album.wav",
+            "I Disc: Using album.WV for Album.wav");
+        row("flac-for-default-wav", "Disc.flac", "", "I Disc: Using Disc.flac for Disc.wav");
+        row("none-for-flac", "Album.flac.wav,Album.ape", "Album.flac",
+            "E {dir}/Disc.cue: Cannot find {dir}/Album.flac");
     }
 
     void standIn()

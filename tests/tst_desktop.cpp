@@ -1,7 +1,7 @@
 // The built program on an X server of its own, driven through the keyboard as
 // a user would, over three starts: a split, a run refused for a bad sheet, and
 // a run that skips what is already there, each ended by File > Exit; the
-// destination typed in the first start holds in the later ones.
+// destination and the pattern typed in the first start hold in the later ones.
 
 #include "testfiles.h"
 
@@ -75,7 +75,7 @@ private slots:
     {
         const QString out = m_work.filePath("out");
         QVERIFY(QDir().mkpath(out));
-        // Default names and folders; the pregap of track 2 goes nowhere.
+        // Default folders; the pregap of track 2 goes nowhere.
         const QString sheet = "PERFORMER Band;TITLE \"%1\";FILE \"%1.wav\" WAVE;TRACK 01 AUDIO;"
                               "TITLE One;INDEX 01 00:00:00;TRACK 02 AUDIO;TITLE Two;"
                               "INDEX 00 00:01:00;INDEX 01 00:02:00";
@@ -87,13 +87,16 @@ private slots:
             sheets << m_work.filePath(album + ".cue");
             QVERIFY(writeFile(sheets.last(), lines(sheet.arg(album).toUtf8())));
             QVERIFY(writeFile(m_work.filePath(album + ".wav"), wave(data)));
-            expected.insert("Band/" + album + "/01 Band - One.wav", wave(data.left(44100 * 4)));
-            expected.insert("Band/" + album + "/02 Band - Two.wav", wave(data.mid(88200 * 4)));
+            expected.insert("Band/" + album + "/01.wav", wave(data.left(44100 * 4)));
+            expected.insert("Band/" + album + "/02.wav", wave(data.mid(88200 * 4)));
         }
-        // The destination typed into its field, then Extract.
+        // The destination and the pattern typed into their fields, then Extract.
+        // "%1" stays "%1", not the first preset that starts with it.
         const QString main = "^Splitmere";
-        QVERIFY(
-            start(sheets, {{main, "key", "alt+d", "type", out}, {main, "key", "alt+e"}}, expected));
+        QVERIFY(start(sheets,
+            {{main, "key", "alt+d", "type", out}, {main, "key", "alt+t", "ctrl+a", "type", "%1"},
+                {main, "key", "alt+e"}},
+            expected));
 
         // A bad sheet among them: the box says so and nothing is written.
         const QString bad = m_work.filePath("Bad.cue");
@@ -101,8 +104,8 @@ private slots:
         QVERIFY(start(sheets + QStringList {bad},
             {{main, "key", "alt+e"}, {"^Information$", "key", "Return"}}, expected));
 
-        // The destination is kept; a track already there is skipped.
-        const QString kept = "Band/Ace/01 Band - One.wav", gone = "Band/Ace/02 Band - Two.wav";
+        // The destination and the pattern are kept; a track already there is skipped.
+        const QString kept = "Band/Ace/01.wav", gone = "Band/Ace/02.wav";
         QVERIFY(writeFile(out + '/' + kept, "old") && QFile::remove(out + '/' + gone));
         expected[kept] = "old";
         QVERIFY(start(sheets.mid(0, 1), {{main, "key", "alt+e"}}, expected));

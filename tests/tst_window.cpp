@@ -38,20 +38,6 @@ private slots:
         QVERIFY(delivered);
     }
 
-    // Typing "%1" must give "%1", not the first preset that starts with it.
-    void patternBoxKeepsWhatIsTyped()
-    {
-        WMain w;
-        w.show();
-        w.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
-        w.trackFormat->setFocus(); // as a click into the box would
-        w.trackFormat->clearEditText();
-        QTest::keyClicks(w.trackFormat->lineEdit(), "%1");
-        QCOMPARE(w.trackFormat->currentText(), QString("%1"));
-        QCOMPARE(w.trackFormat->count(), 4);
-    }
-
     void preferencesKept()
     {
         const QVariantList choices {"/srv/rips", false, false, true, "%2 - %3"}; // none the default
@@ -79,16 +65,16 @@ private slots:
         QTest::addColumn<QString>("left"); // the list afterwards, "*" marking a selected entry
         QTest::addColumn<QString>("written");
         QTest::addColumn<int>("boxes");
-        QTest::newRow("good-sheets-split-and-leave-the-list") << "b a" << false << ""
-                                                              << "Band/a/01.wav Band/b/01.wav" << 0;
-        QTest::newRow("every-bad-sheet-marked-nothing-written") << "a! b c!" << false << "*a b *c"
-                                                                << "" << 1;
-        QTest::newRow("failure-while-splitting-ends-the-pass") << "a b# c" << false << "*b c"
-                                                               << "Band/a/01.wav" << 1;
-        QTest::newRow("stop-reaches-the-engine") << "a b" << true << "*a *b"
-                                                 << "" << 1;
-        QTest::newRow("empty-list-refused") << "" << false << ""
-                                            << "" << 1;
+        const auto row = [](const char *tag, const char *sheets, bool stop, const char *left,
+                             const char *written, int boxes) {
+            QTest::newRow(tag) << sheets << stop << left << written << boxes;
+        };
+        row("good-sheets-split-and-leave-the-list", "b a", false, "", "Band/a/01.wav Band/b/01.wav",
+            0);
+        row("every-bad-sheet-marked-nothing-written", "a! b c!", false, "*a b *c", "", 1);
+        row("failure-while-splitting-ends-the-pass", "a b# c", false, "*b c", "Band/a/01.wav", 1);
+        row("stop-reaches-the-engine", "a b", true, "*a *b", "", 1);
+        row("empty-list-refused", "", false, "", "", 1);
     }
 
     void runs()
