@@ -169,7 +169,7 @@ double WindowContender::lineCostMs(int lines)
     m_window.logNs = 0;
     m_window.logLines = 0;
     for (int i = 0; i < lines; ++i)
-        m_window.lognormal(texts[i % texts.size()]);
+        m_window.lognormal(texts[i % texts.size()] + QStringLiteral(" (%1)").arg(i));
     const double perLine = m_window.logNs / 1e6 / qMax(1, m_window.logLines);
     m_window.btnClearLog->click();
     return perLine;

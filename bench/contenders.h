@@ -57,7 +57,8 @@ public:
     WindowRunResult run(const Image &image, const QString &dest, int stopAfterMs = -1);
     // What one log line costs, from the call to its return with the line on
     // screen, in ms: the average over that many lines appended to an empty
-    // panel, the texts of the last run's lines in turn.
+    // panel, the texts of the last run's lines in turn, each numbered so that
+    // no two lines are the same, as in a run.
     double lineCostMs(int lines);
     bool peakResettable() const { return m_peakResettable; }
 
