@@ -58,9 +58,11 @@ void LogDelegate::paint(
         QStyledItemDelegate::paint(&p, atOrigin, index);
     }
     painter->drawPixmap(option.rect.topLeft(), row);
-    // Room for the rows on screen three times over: a repaint finds every
-    // visible row, and a long log does not keep every row it ever showed.
-    const qint64 screenBytes = qint64(viewport->width()) * viewport->height() * dpr * dpr * 4;
-    m_rows.setMaxCost(3 * screenBytes);
+    // Room for the rows on screen twice over, however wide a long line made
+    // them: a repaint finds every visible row, and a long log does not keep
+    // every row it ever showed.
+    const int width = qMax(viewport->width(), option.rect.width());
+    const qint64 screenBytes = qint64(width) * viewport->height() * dpr * dpr * 4;
+    m_rows.setMaxCost(2 * screenBytes);
     m_rows.insert(key, new QPixmap(row), qint64(row.width()) * row.height() * 4);
 }
