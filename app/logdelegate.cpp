@@ -5,11 +5,11 @@
 
 namespace {
 
-LogDelegate::RowKey rowKey(const QStyleOptionViewItem &o, const QColor &background, qreal dpr)
+LogDelegate::RowKey rowKey(const QStyleOptionViewItem &o, const QColor &background)
 {
     return {o.text, o.font,
-        {o.icon.cacheKey(), o.palette.cacheKey(), background.rgba(), qRound(dpr * 100),
-            o.rect.width(), o.rect.height(), int(o.state), int(o.features), int(o.direction),
+        {o.icon.cacheKey(), o.palette.cacheKey(), background.rgba(), o.rect.width(),
+            o.rect.height(), int(o.state), int(o.features), int(o.direction),
             int(o.displayAlignment), int(o.decorationAlignment), int(o.decorationPosition),
             o.decorationSize.width(), o.decorationSize.height(), int(o.textElideMode),
             int(o.checkState), int(o.viewItemPosition)}};
@@ -32,24 +32,23 @@ void LogDelegate::paint(
     const QBrush background
         = viewport ? viewport->palette().brush(viewport->backgroundRole()) : QBrush();
     // A copy is the same pixels only over the plain background the viewport
-    // fills itself, and only where the painter does not scale or turn it. The
-    // focus frame's rounded corners come out a shade apart when drawn at
-    // another place, so the one row that has the focus is drawn in place.
+    // fills itself, and only where neither the painter nor the screen scales
+    // (on a scaled screen the icons come out differently in a copy). The focus
+    // frame's rounded corners come out a shade apart when drawn at another
+    // place, so the one row that has the focus is drawn in place.
     if (!viewport || !viewport->autoFillBackground() || background.style() != Qt::SolidPattern
         || !background.isOpaque() || opt.backgroundBrush.style() != Qt::NoBrush
-        || (opt.state & QStyle::State_HasFocus)
+        || (opt.state & QStyle::State_HasFocus) || painter->device()->devicePixelRatio() != 1
         || painter->transform().type() > QTransform::TxTranslate) {
         QStyledItemDelegate::paint(painter, option, index);
         return;
     }
-    const qreal dpr = painter->device()->devicePixelRatio();
-    const RowKey key = rowKey(opt, background.color(), dpr);
+    const RowKey key = rowKey(opt, background.color());
     if (const QPixmap *row = m_rows.object(key)) {
         painter->drawPixmap(option.rect.topLeft(), *row);
         return;
     }
-    QPixmap row(option.rect.size() * dpr);
-    row.setDevicePixelRatio(dpr);
+    QPixmap row(option.rect.size());
     row.fill(background.color());
     {
         QPainter p(&row);
@@ -62,7 +61,7 @@ void LogDelegate::paint(
     // them: a repaint finds every visible row, and a long log does not keep
     // every row it ever showed.
     const int width = qMax(viewport->width(), option.rect.width());
-    const qint64 screenBytes = qint64(width) * viewport->height() * dpr * dpr * 4;
+    const qint64 screenBytes = qint64(width) * viewport->height() * 4;
     m_rows.setMaxCost(2 * screenBytes);
     m_rows.insert(key, new QPixmap(row), qint64(row.width()) * row.height() * 4);
 }

@@ -26,7 +26,7 @@ public:
     {
         QString text;
         QFont font;
-        std::array<qint64, 17> numbers; // icon, palette, background, size, state, layout
+        std::array<qint64, 16> numbers; // icon, palette, background, size, state, layout
         bool operator==(const RowKey &o) const
         {
             return numbers == o.numbers && text == o.text && font == o.font;
