@@ -23,7 +23,10 @@ void WMain::on_btnClearLog_clicked()
 // this is how the panel repaints and a Stop click gets through.
 void WMain::appendLogLine(const QString &iconPath, const QString &text)
 {
-    auto *item = new QListWidgetItem(QIcon(iconPath), text);
+    auto icon = m_logIcons.constFind(iconPath);
+    if (icon == m_logIcons.constEnd())
+        icon = m_logIcons.insert(iconPath, QIcon(iconPath));
+    auto *item = new QListWidgetItem(*icon, text);
     loglist->insertItem(loglist->count(), item);
     if (loglist->count() > 0)
         loglist->setCurrentRow(loglist->count() - 1);

@@ -1,5 +1,6 @@
 #include "wmain.h"
 
+#include "logdelegate.h"
 #include "naming.h"
 
 #include <QComboBox>
@@ -37,6 +38,7 @@ WMain::WMain()
     // Every log line is one row of text and one small icon; without this the
     // panel measures all of its rows again for every line a run adds.
     loglist->setUniformItemSizes(true);
+    loglist->setItemDelegate(new LogDelegate(loglist));
     // Qt 6's combo box has no textChanged(QString) for the by-name wiring to
     // find; the preview must still follow every edit.
     connect(trackFormat, &QComboBox::editTextChanged, this, &WMain::on_trackFormat_textChanged);

@@ -9,6 +9,8 @@
 #include "trackwriter.h"
 #include "ui_wmain.h"
 
+#include <QHash>
+#include <QIcon>
 #include <QMainWindow>
 #include <QStringList>
 
@@ -65,4 +67,7 @@ private:
     // Track files written by the current run, so that two tracks of one run
     // never silently land on the same name.
     WrittenFiles m_writtenThisRun;
+    // One icon per kind of log line, read once: a new icon for every line
+    // reads its image file again for every row the panel draws.
+    QHash<QString, QIcon> m_logIcons;
 };

@@ -136,6 +136,7 @@ WindowRunResult WindowContender::run(const Image &image, const QString &dest, in
     }
 
     const QStringList lines = logLines();
+    m_lastLog = lines;
     if (result.stopped) {
         // A stop that comes after the last track was written (during the
         // closing lines) lets the run complete; either way the run has ended.
@@ -157,6 +158,21 @@ WindowRunResult WindowContender::run(const Image &image, const QString &dest, in
         result.problem += QStringLiteral(" (controls not restored)");
     }
     return result;
+}
+
+double WindowContender::lineCostMs(int lines)
+{
+    const QStringList texts
+        = m_lastLog.isEmpty() ? QStringList {QStringLiteral("Extraction started")} : m_lastLog;
+    m_window.btnClearLog->click();
+    settle();
+    m_window.logNs = 0;
+    m_window.logLines = 0;
+    for (int i = 0; i < lines; ++i)
+        m_window.lognormal(texts[i % texts.size()] + QStringLiteral(" (%1)").arg(i));
+    const double perLine = m_window.logNs / 1e6 / qMax(1, m_window.logLines);
+    m_window.btnClearLog->click();
+    return perLine;
 }
 
 QStringList windowTracks(const QString &dest)

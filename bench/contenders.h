@@ -55,6 +55,11 @@ public:
 
     // stopAfterMs >= 0 asks for a stop that many milliseconds into the run.
     WindowRunResult run(const Image &image, const QString &dest, int stopAfterMs = -1);
+    // What one log line costs, from the call to its return with the line on
+    // screen, in ms: the average over that many lines appended to an empty
+    // panel, the texts of the last run's lines in turn, each numbered so that
+    // no two lines are the same, as in a run.
+    double lineCostMs(int lines);
     bool peakResettable() const { return m_peakResettable; }
 
 private:
@@ -63,6 +68,7 @@ private:
 
     BenchWindow &m_window;
     bool m_peakResettable;
+    QStringList m_lastLog;
 };
 
 // The track files a window run (or shnsplit) leaves in dest, in track order.

@@ -38,6 +38,10 @@ const ImagePlan imagePlans[] = {
     {"wv74", Format::WavPack, "music74", true, 74, 44100, 16, 5, true},
 };
 
+// Log lines per measurement of a line's cost: several screens full, so that
+// most of them are appended to a full panel that has to scroll.
+const int linesPerProbe = 200;
+
 // How much an encoded image of music-like audio may weigh against its WAV
 // before it no longer stands for a ripped album.
 const double compressionRange[] = {0.35, 0.8};
@@ -269,6 +273,7 @@ void Bench::timeRound(ImageResult &r, int round)
     r.gapMs << run.longestGapMs;
     r.gapCpuMs << run.longestGapCpuMs;
     r.logMs << run.logMs;
+    r.lineMs << m_contender.lineCostMs(linesPerProbe);
     r.turns << run.turns;
     for (int i = 0; i < times.size(); ++i) {
         r.rivals[i].seconds << times[i].seconds;

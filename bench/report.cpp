@@ -75,6 +75,7 @@ void printRounds(const ImageResult &r)
     for (const RivalTimes &t : r.rivals)
         columns << Column {QStringLiteral("run/") + t.rival.name, ratios(r.run, t.seconds), 2};
     columns << Column {QStringLiteral("of it log ms"), r.logMs, 1}
+            << Column {QStringLiteral("per line ms"), r.lineMs, 3}
             << Column {QStringLiteral("run cpu s"), r.runCpu, 3};
     for (const RivalTimes &t : r.rivals)
         columns << Column {t.rival.name + QStringLiteral(" cpu s"), t.cpu, 3};
@@ -161,6 +162,13 @@ int printTargets(
                 !per.isEmpty()
                     && (t.rival.strict ? median < t.rival.limit : median <= t.rival.limit));
         }
+        const double perLine = Stats::median(r.lineMs);
+        line(QStringLiteral("%1 log line, median of averages <= %2 ms")
+                 .arg(name)
+                 .arg(targets.lineMs),
+            r.lineMs.isEmpty() ? QStringLiteral("no rounds")
+                               : QStringLiteral("%1 ms").arg(num(perLine, 3)),
+            !r.lineMs.isEmpty() && perLine <= targets.lineMs);
         const double gap = Stats::maximum(r.gapMs + r.stopGapMs);
         line(QStringLiteral("%1 longest event-loop gap <= %2 ms").arg(name).arg(targets.gapMs),
             r.run.isEmpty() ? QStringLiteral("no rounds")

@@ -22,6 +22,7 @@ struct ImageResult
     QList<double> runCpu;
     QList<RivalTimes> rivals;
     QList<double> logMs;          // of each run, in the log panel
+    QList<double> lineMs;         // one log line, the average of a round's probe
     QList<double> growthMiB;      // timed rounds
     QList<double> everyGrowthMiB; // every run of the image: check, rounds, stops
     QList<double> gapMs;          // timed rounds
@@ -46,6 +47,7 @@ struct Targets
     double growthMiB = 16;
     double gapMs = 50;
     double stopMs = 100;
+    double lineMs = 0.25; // one log line, with the window shown
 };
 
 void printImage(const ImageResult &r);

@@ -7,6 +7,7 @@
 #include "wmain.h"
 
 #include <QMessageBox>
+#include <QStyledItemDelegate>
 #include <QtTest>
 
 using namespace WavBuilder;
@@ -27,15 +28,29 @@ public:
 
 private slots:
     // A run happens inside one slot: every log line must let waiting events
-    // through, or the window freezes and a Stop click never arrives.
+    // through, once, or the window freezes and a Stop click never arrives. It
+    // lands at the end, current and in view, drawn as the style draws it (a
+    // long line followed by a short one is elided).
     void logLineTurnsTheEventLoop()
     {
         WMain w;
-        bool delivered = false;
-        QMetaObject::invokeMethod(
-            &w, [&delivered] { delivered = true; }, Qt::QueuedConnection);
-        w.logerror("line");
-        QVERIFY(delivered);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        int turns = 0;
+        QTimer turn;
+        connect(&turn, &QTimer::timeout, [&turns] { ++turns; });
+        turn.start(0);
+        for (int i = 1; i <= 30; ++i) {
+            w.logerror(QString("line %1 ").arg(i).repeated(i == 28 ? 60 : 1));
+            QCOMPARE(turns, i);
+        }
+        QListWidget *log = w.loglist;
+        QCOMPARE(log->item(29)->text(), "line 30 ");
+        QCOMPARE(log->currentRow(), 29);
+        QVERIFY(log->viewport()->rect().contains(log->visualItemRect(log->item(29))));
+        const QImage drawn = log->viewport()->grab().toImage();
+        log->setItemDelegate(new QStyledItemDelegate(log));
+        QCOMPARE(log->viewport()->grab().toImage(), drawn);
     }
 
     void preferencesKept()
