@@ -1,10 +1,12 @@
 #include "cueparser.h"
-#include "naming.h"
 #include "recordinghost.h"
 #include "testfiles.h"
 #include "unpackcue.h"
 
 #include <QtTest>
+
+using namespace WavBuilder;
+using namespace TestFiles;
 
 // Sheets as common rippers write them, each beside a one-second image. In the
 // template, {head} ends the disc's lines and {track} lies inside track 2.
@@ -42,19 +44,19 @@ class TestSheets : public QObject
     QTemporaryDir m_dir;
     const QString m_cue = m_dir.filePath("disc.cue");
 
-    QString write(const QByteArray &b) { return TestFiles::writeFile(m_cue, b) ? m_cue : ""; }
+    QString write(const QByteArray &b) { return writeFile(m_cue, b) ? m_cue : ""; }
 
 private slots:
     void initTestCase()
     {
-        const QByteArray wav = WavBuilder::canonical(1, 8000, 16, WavBuilder::samples(8000, 1, 16));
+        const QByteArray wav = canonical(1, 8000, 16, samples(8000, 1, 16));
         for (const char *name : {"disc.wav", "my disc", "my \"best\" disc.wav"})
-            QVERIFY(TestFiles::writeFile(m_dir.filePath(name), wav));
+            QVERIFY(writeFile(m_dir.filePath(name), wav));
     }
 
     // What reading a sheet gives: its error, or the disc's texts and image,
     // then performer, title and start of each track.
-    void lines_data()
+    void texts_data()
     {
         QTest::addColumn<QByteArray>("sheet");
         QTest::addColumn<QString>("expected");
@@ -81,7 +83,7 @@ private slots:
         QTest::newRow("rem-glued-to-word") << ripped("REMARK x", "") << invalid;
         QTest::newRow("gap-without-time") << ripped("", "PREGAP soon") << invalid;
     }
-    void lines()
+    void texts()
     {
         QFETCH(QByteArray, sheet);
         RecordingHost host;
@@ -105,7 +107,7 @@ private slots:
                 albumRow(row[0], row[1], line.section(' ', 2));
         }
     }
-    void encodings() { lines(); }
+    void encodings() { texts(); }
 
     // Refused sheets write nothing in either pass; the others split, and the
     // extraction pass says what pregap audio it left out.
@@ -113,24 +115,19 @@ private slots:
     {
         QTest::addColumn<QByteArray>("sheet");
         QTest::addColumn<QString>("said"); // errors and the pregap line
-        QTest::newRow("no-track")
-            << QString(rippedTemplate).section("  TRACK 01", 0, 0).replace("{head}", "").toUtf8()
-            << "E {cue}: No track found";
-        QTest::newRow("index-01-goes-back")
-            << ripped("", "INDEX 01 00:00:05")
-                   .replace("INDEX 00 00:00:30\r\n    INDEX 01 00:00:40\r\n", "")
-            << "E {cue}: Track 01 ends before it starts";
+        const QByteArray file = "FILE disc.wav WAVE;TRACK 01 AUDIO;INDEX 01 0:0:10;TRACK 02 AUDIO;";
+        const QString backwards = "E {cue}: Track 01 ends before it starts";
+        QTest::newRow("no-track") << lines("REM GENRE Rock;FILE disc.wav WAVE")
+                                  << "E {cue}: No track found";
+        QTest::newRow("index-01-goes-back") << lines(file + "INDEX 01 0:0:5") << backwards;
         QTest::newRow("index-00-before-previous-start")
-            << ripped("", "INDEX 00 00:00:05").replace("INDEX 00 00:00:30\r\n", "")
-            << "E {cue}: Track 01 ends before it starts";
+            << lines(file + "INDEX 00 0:0:5;INDEX 01 0:0:40") << backwards;
         QTest::newRow("lead-in-and-pregap")
             << ripped("") << "I disc: Pregap audio not written: 0.27 s in 2 tracks";
         QTest::newRow("equal-index-01-no-pregap")
-            << ripped("")
-                   .replace("00:00:10", "00:00:00")
-                   .replace("INDEX 00 00:00:30\r\n    INDEX 01 00:00:40", "INDEX 01 00:00:00")
-            << "";
+            << lines(QByteArray(file).replace("0:0:10", "0:0:0") + "INDEX 01 0:0:0") << "";
     }
+
     void splits()
     {
         QFETCH(QByteArray, sheet);
@@ -147,11 +144,6 @@ private slots:
             QCOMPARE(host.marked.size(), int(refused));
         }
         QCOMPARE(QDir(out.path()).isEmpty(), refused);
-    }
-
-    void namesWithoutControls()
-    {
-        QCOMPARE(toFname("It\u0092s\u0001 a\tb\u007f\u009f"), QString("Its a b"));
     }
 };
 

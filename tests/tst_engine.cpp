@@ -211,7 +211,7 @@ private slots:
             "01.wav=old,Band - Album/Band - Album Track 01.wav=0-3000");
         splitRow("unsafe-characters", stereo,
             "PERFORMER \"AC/DC\";TITLE \"Why?\";TRACK 01 AUDIO;PERFORMER \"A*B\";"
-            "TITLE \"Rock & Roll: +`n` \\ x\";INDEX 01 00:00:00",
+            "TITLE \"Rock &\x01 Roll: +`n` \\ x\";INDEX 01 00:00:00",
             "AB", "\"%2\" %3", "01.wav=old,AC-DC/Why/A-B Rock and Roll_ _'n' _ x.wav=0-3000");
         splitRow(
             "slash-in-pattern", stereo, one, "", "%2/%3", "01.wav=old,Band-Track 01.wav=0-3000");
