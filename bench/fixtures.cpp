@@ -13,10 +13,6 @@
 #include <memory>
 #include <unistd.h>
 
-namespace {
-
-const qint64 ioBlock = 4 << 20;
-
 void canonicalHeader(char *h, int channels, int rate, int bits, qint64 dataBytes)
 {
     std::memcpy(h, "RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0", 22);
@@ -29,6 +25,10 @@ void canonicalHeader(char *h, int channels, int rate, int bits, qint64 dataBytes
     std::memcpy(h + 36, "data", 4);
     qToLittleEndian<quint32>(quint32(dataBytes), h + 40);
 }
+
+namespace {
+
+const qint64 ioBlock = 4 << 20;
 
 // xorshift64*: noise at memory speed, so generating gigabytes costs seconds.
 struct Noise

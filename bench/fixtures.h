@@ -50,6 +50,9 @@ struct Image
     QString describe() const;
 };
 
+// The 44-byte header of a plain PCM WAV file holding dataBytes of samples.
+void canonicalHeader(char *h, int channels, int rate, int bits, qint64 dataBytes);
+
 // Writes image and sheet into dir, the WAV only if an earlier plan has not
 // written it already; the samples depend only on the seed, so every run of
 // the benchmark cuts the same audio. Empty name on failure.
