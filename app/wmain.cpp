@@ -1,6 +1,7 @@
 #include "wmain.h"
 
 #include "naming.h"
+#include "rowsizecache.h"
 
 #include <QComboBox>
 #include <QLoggingCategory>
@@ -37,6 +38,9 @@ WMain::WMain()
     // Every log line is one row of text and one small icon; without this the
     // panel measures all of its rows again for every line a run adds.
     loglist->setUniformItemSizes(true);
+    // The CUE list lays out all of its rows again whenever a split sheet
+    // leaves it; its delegate keeps that from measuring every path each time.
+    cuelist->setItemDelegate(new RowSizeCache(cuelist->model(), cuelist));
     // Qt 6's combo box has no textChanged(QString) for the by-name wiring to
     // find; the preview must still follow every edit.
     connect(trackFormat, &QComboBox::editTextChanged, this, &WMain::on_trackFormat_textChanged);

@@ -68,6 +68,23 @@ private slots:
             choices);
     }
 
+    // The CUE list remembers how large its rows are; a row that leaves takes
+    // its width along, and a new font measures the rest again.
+    void cueRowSizesFollowTheRows()
+    {
+        WMain w;
+        w.cuelist->resize(200, 300);
+        for (const char *path :
+            {"/a.cue", "/a/path/to/a/sheet/wider/than/the/list/is.cue", "/b.cue"})
+            new QListWidgetItem(QIcon(":/block.png"), path, w.cuelist);
+        const QRect wide = w.cuelist->visualItemRect(w.cuelist->item(0));
+        delete w.cuelist->item(1);
+        const QRect narrow = w.cuelist->visualItemRect(w.cuelist->item(0));
+        w.cuelist->setFont(QFont(w.cuelist->font().family(), 30));
+        const QRect tall = w.cuelist->visualItemRect(w.cuelist->item(0));
+        QVERIFY(narrow.width() < wide.width() && tall.height() > narrow.height());
+    }
+
     void runs_data()
     {
         // Sheets by name; "!" adds a line the parser refuses, "#" puts a file
@@ -82,6 +99,7 @@ private slots:
         QTest::newRow("every-bad-sheet-marked-nothing-written") << QStringList{"a!", "b", "c!"} << false << QStringList{"*a", "b", "*c"} << QStringList{} << 1;
         QTest::newRow("failure-while-splitting-ends-the-pass") << QStringList{"a", "b#", "c"} << false << QStringList{"*b", "c"} << QStringList{"Band/a/01.wav"} << 1;
         QTest::newRow("stop-reaches-the-engine") << QStringList{"a", "b"} << true << QStringList{"*a", "*b"} << QStringList{} << 1;
+        QTest::newRow("bad-sheets-among-many-marked-in-case-sensitive-order") << QStringList{"a", "B!", "c", "D!", "e", "f!", "g"} << false << QStringList{"*B", "*D", "a", "c", "e", "*f", "g"} << QStringList{} << 1;
         QTest::newRow("empty-list-refused") << QStringList{} << false << QStringList{} << QStringList{} << 1;
         // clang-format on
     }
