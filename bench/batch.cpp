@@ -7,6 +7,7 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPair>
 #include <QRandomGenerator>
 #include <QTextStream>
 
@@ -21,11 +22,13 @@ const qint64 imageFrames = 4 * rate;
 const qint64 trackBytes = 44 + imageFrames / 2 * 4;
 const double ratioLimit = 1.2;
 
-double ownCpuSeconds()
+// User and system time of this process so far.
+QPair<double, double> ownCpuSeconds()
 {
     rusage u {};
     getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    return {
+        u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6, u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6};
 }
 
 QString imageName(int i)
@@ -106,7 +109,7 @@ BatchResult runBatch(BenchWindow &window, const QStringList &sheets, const QStri
 {
     BatchResult r;
     r.sheets = sheets.size();
-    clearFolder(dest);
+    QDir().mkpath(dest);
     window.btnClearLog->click();
     window.cuelist->clear();
     window.destPath->setText(dest);
@@ -119,7 +122,7 @@ BatchResult runBatch(BenchWindow &window, const QStringList &sheets, const QStri
     LoopWatch watch(false);
     window.logNs = 0;
     watch.start();
-    const double cpuBefore = ownCpuSeconds();
+    const QPair<double, double> cpuBefore = ownCpuSeconds();
     QElapsedTimer clock;
     clock.start();
     window.addFileList(sheets);
@@ -127,7 +130,9 @@ BatchResult runBatch(BenchWindow &window, const QStringList &sheets, const QStri
     const int listed = window.cuelist->count();
     window.actionStartExtraction->trigger();
     const qint64 endNs = clock.nsecsElapsed();
-    r.cpuSeconds = ownCpuSeconds() - cpuBefore;
+    const QPair<double, double> cpuAfter = ownCpuSeconds();
+    r.cpuSeconds = cpuAfter.first - cpuBefore.first + cpuAfter.second - cpuBefore.second;
+    r.systemSeconds = cpuAfter.second - cpuBefore.second;
     watch.stop();
     r.addSeconds = addedNs / 1e9;
     r.runSeconds = (endNs - addedNs) / 1e9;
@@ -145,7 +150,6 @@ BatchResult runBatch(BenchWindow &window, const QStringList &sheets, const QStri
     else
         r.problem = checkTracks(dest, r.sheets);
     r.ok = r.problem.isEmpty();
-    clearFolder(dest);
     return r;
 }
 
@@ -154,10 +158,10 @@ int printBatch(const QList<QList<BatchResult>> &bySize)
     say(QStringLiteral("batch: small sheets (4 s, 16-bit stereo 44.1 kHz, 2 tracks each), "
                        "added and split in one run through the window; medians per sheet"));
     say(QStringLiteral("   sheets  runs  per sheet ms  of it add ms  of it log ms  cpu ms  "
-                       "longest gap ms  batch s"));
+                       "of it sys ms  longest gap ms  batch s"));
     QList<double> perSheet;
     for (const QList<BatchResult> &runs : bySize) {
-        QList<double> total, add, log, cpu, gap, seconds;
+        QList<double> total, add, log, cpu, system, gap, seconds;
         for (const BatchResult &r : runs) {
             if (!r.ok) {
                 say(QStringLiteral("  %1 sheets: PROBLEM: %2").arg(r.sheets).arg(r.problem));
@@ -167,19 +171,21 @@ int printBatch(const QList<QList<BatchResult>> &bySize)
             add << r.addSeconds * 1000 / r.sheets;
             log << r.logMs / r.sheets;
             cpu << r.cpuSeconds * 1000 / r.sheets;
+            system << r.systemSeconds * 1000 / r.sheets;
             gap << r.longestGapMs;
             seconds << r.addSeconds + r.runSeconds;
         }
         perSheet << Stats::median(total);
         if (total.isEmpty())
             continue;
-        say(QStringLiteral("  %1  %2  %3  %4  %5  %6  %7  %8")
+        say(QStringLiteral("  %1  %2  %3  %4  %5  %6  %7  %8  %9")
                 .arg(runs.first().sheets, 7)
                 .arg(total.size(), 4)
                 .arg(Stats::median(total), 12, 'f', 2)
                 .arg(Stats::median(add), 12, 'f', 3)
                 .arg(Stats::median(log), 12, 'f', 2)
                 .arg(Stats::median(cpu), 6, 'f', 2)
+                .arg(Stats::median(system), 12, 'f', 2)
                 .arg(Stats::maximum(gap), 14, 'f', 1)
                 .arg(Stats::median(seconds), 7, 'f', 1));
     }

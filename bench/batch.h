@@ -16,6 +16,7 @@ struct BatchResult
     double addSeconds = 0; // addFileList taking every sheet
     double runSeconds = 0; // Start triggered: check pass and extraction pass
     double cpuSeconds = 0; // user + system time of both together
+    double systemSeconds = 0;
     double logMs = 0;
     double longestGapMs = 0;
 
@@ -31,7 +32,10 @@ QStringList makeBatchSheets(const QString &dir, int count);
 
 // Adds the sheets to the window's emptied list and starts a run into dest
 // (one album folder per sheet), both timed; then checks, untimed, that every
-// sheet left the list and every track file is there.
+// sheet left the list and every track file is there. dest should be a new
+// folder: ext4 steps over every inode freed in the last minutes when it
+// makes a file, so writing right after deleting a large batch would time
+// the file system's bookkeeping rather than the program.
 BatchResult runBatch(BenchWindow &window, const QStringList &sheets, const QString &dest);
 
 // The table of per-sheet times and the target: the largest batch at most

@@ -178,17 +178,21 @@ int Bench::runBatches(const QString &dir)
     say(QStringLiteral("Generated %1 batch sheets in %2 s")
             .arg(sheets.size())
             .arg(clock.elapsed() / 1000.0, 0, 'f', 1));
-    runBatch(m_window, sheets.mid(0, 10), m_runOut);
+    // Every run writes into a folder of its own, all deleted at the end.
+    const QDir out(QDir(dir).filePath(QStringLiteral("out")));
+    runBatch(m_window, sheets.mid(0, 10), out.filePath(QStringLiteral("first")));
     QList<QList<BatchResult>> bySize;
     bool failed = false;
     for (int size : std::as_const(m_options.batchSizes)) {
         bySize << QList<BatchResult>();
         const int runs = qBound(1, 1000 / size, m_options.rounds);
         for (int i = 0; i < runs; ++i) {
-            bySize.last() << runBatch(m_window, sheets.mid(0, size), m_runOut);
+            const QString dest = out.filePath(QStringLiteral("%1-%2").arg(size).arg(i));
+            bySize.last() << runBatch(m_window, sheets.mid(0, size), dest);
             failed = failed || !bySize.last().last().ok;
         }
     }
+    QDir(out).removeRecursively();
     const int missed = printBatch(bySize);
     say(QStringLiteral("%1 batch target(s) missed%2")
             .arg(missed)
