@@ -26,6 +26,22 @@ bool isAcceptableSheet(const QFileInfo &info, const QString &name)
     return hasCueSuffix(name) && info.exists() && info.isReadable() && info.size() <= maxSheetBytes;
 }
 
+// The first row whose text does not sort before key, found by halving; the
+// rows must be in ascending order.
+int firstRowNotBefore(const QListWidget *list, const QString &key)
+{
+    int low = 0;
+    int high = list->count();
+    while (low < high) {
+        const int mid = low + (high - low) / 2;
+        if (list->item(mid)->text() < key)
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    return low;
+}
+
 } // namespace
 
 void WMain::addFileList(QStringList lst)
@@ -53,11 +69,18 @@ void WMain::selectCue(const QString &s_)
 {
     const QString key = QDir::toNativeSeparators(s_);
     const QIcon failed(QStringLiteral(":/logerror.png"));
-    for (int row = 0; row < cuelist->count(); ++row) {
+    // Once sorting is on the list keeps its rows in ascending order (the
+    // toolkit compares texts as QString's operator< does), so the rows with
+    // the key sit together where halving finds them: marking a sheet costs
+    // the same in a list of thousands. Before that, every row is looked at.
+    const bool sorted = cuelist->isSortingEnabled();
+    for (int row = sorted ? firstRowNotBefore(cuelist, key) : 0; row < cuelist->count(); ++row) {
         QListWidgetItem *item = cuelist->item(row);
         if (item->text() == key) {
             item->setIcon(failed);
             item->setSelected(true);
+        } else if (sorted) {
+            break;
         }
     }
     QApplication::processEvents();

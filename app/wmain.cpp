@@ -2,6 +2,7 @@
 
 #include "logdelegate.h"
 #include "naming.h"
+#include "rowsizecache.h"
 
 #include <QComboBox>
 #include <QLoggingCategory>
@@ -39,6 +40,9 @@ WMain::WMain()
     // panel measures all of its rows again for every line a run adds.
     loglist->setUniformItemSizes(true);
     loglist->setItemDelegate(new LogDelegate(loglist));
+    // The CUE list lays out all of its rows again whenever a split sheet
+    // leaves it; its delegate keeps that from measuring every path each time.
+    cuelist->setItemDelegate(new RowSizeCache(cuelist->model(), cuelist));
     // Qt 6's combo box has no textChanged(QString) for the by-name wiring to
     // find; the preview must still follow every edit.
     connect(trackFormat, &QComboBox::editTextChanged, this, &WMain::on_trackFormat_textChanged);

@@ -1,9 +1,11 @@
 // Times whole extraction runs through the window on large generated images:
 // WAV images against the machine's copy limit (cp of the image) and shnsplit,
 // FLAC and WavPack images against their reference decoders, shnsplit and
-// ffmpeg; and watches memory, the event loop and Stop while it does.
+// ffmpeg; and watches memory, the event loop and Stop while it does. Last,
+// batches of many small sheets show whether the cost per sheet holds.
 // ./bench/run builds and starts it; see README.md, "Performance".
 
+#include "batch.h"
 #include "contenders.h"
 #include "fixtures.h"
 #include "probes.h"
@@ -20,6 +22,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 struct Options
@@ -28,7 +32,12 @@ struct Options
     int stops = 20;
     QString dir = QDir::tempPath();
     QStringList only;
+    QList<int> batchSizes {50, 5000};
+
+    bool wants(const QString &name) const { return only.isEmpty() || only.contains(name); }
 };
+
+const QString batchName = QStringLiteral("batch");
 
 const ImagePlan imagePlans[] = {
     {"cd10", Format::Wav, "cd10", false, 10, 44100, 16, 2, false},
@@ -58,6 +67,8 @@ public:
 
 private:
     bool makeImages(const QString &dir);
+    int runImages();
+    int runBatches(const QString &dir);
     QList<RivalTimes> rivals(const Image &image, bool speedTargets);
     void measure(ImageResult &r);
     void checkOutput(ImageResult &r);
@@ -90,6 +101,14 @@ int Bench::run()
         return 2;
 
     m_window.show();
+    int code = m_images.isEmpty() ? 0 : runImages();
+    if (m_options.wants(batchName))
+        code = qMax(code, runBatches(tmp.filePath(batchName)));
+    return code;
+}
+
+int Bench::runImages()
+{
     say(QStringLiteral("Peak memory: %1")
             .arg(m_contender.peakResettable()
                     ? QStringLiteral("VmHWM after resetting it through /proc/self/clear_refs")
@@ -130,7 +149,7 @@ int Bench::run()
 bool Bench::makeImages(const QString &dir)
 {
     for (const ImagePlan &plan : imagePlans) {
-        if (!m_options.only.isEmpty() && !m_options.only.contains(QLatin1String(plan.name)))
+        if (!m_options.wants(QLatin1String(plan.name)))
             continue;
         QElapsedTimer clock;
         clock.start();
@@ -145,7 +164,44 @@ bool Bench::makeImages(const QString &dir)
         m_images << image;
         m_speedTargets << plan.speedTargets;
     }
-    return !m_images.isEmpty();
+    return !m_images.isEmpty() || m_options.wants(batchName);
+}
+
+// Each size in its own run through the window, the small ones several times
+// (a run of fifty sheets lasts well under a second); a small batch first
+// pays for what stays made, untimed.
+int Bench::runBatches(const QString &dir)
+{
+    QElapsedTimer clock;
+    clock.start();
+    const QStringList sheets = makeBatchSheets(dir, m_options.batchSizes.last());
+    if (sheets.isEmpty()) {
+        say(QStringLiteral("Cannot write the batch sheets into %1").arg(dir));
+        return 2;
+    }
+    say(QStringLiteral("Generated %1 batch sheets in %2 s")
+            .arg(sheets.size())
+            .arg(clock.elapsed() / 1000.0, 0, 'f', 1));
+    // Every run writes into a folder of its own, all deleted at the end.
+    const QDir out(QDir(dir).filePath(QStringLiteral("out")));
+    runBatch(m_window, sheets.mid(0, 10), out.filePath(QStringLiteral("first")));
+    QList<QList<BatchResult>> bySize;
+    bool failed = false;
+    for (int size : std::as_const(m_options.batchSizes)) {
+        bySize << QList<BatchResult>();
+        const int runs = qBound(1, 1000 / size, m_options.rounds);
+        for (int i = 0; i < runs; ++i) {
+            const QString dest = out.filePath(QStringLiteral("%1-%2").arg(size).arg(i));
+            bySize.last() << runBatch(m_window, sheets.mid(0, size), dest);
+            failed = failed || !bySize.last().last().ok;
+        }
+    }
+    QDir(out).removeRecursively();
+    const int missed = printBatch(bySize);
+    say(QStringLiteral("%1 batch target(s) missed%2")
+            .arg(missed)
+            .arg(failed ? QStringLiteral("; some batches FAILED (see PROBLEM lines)") : QString()));
+    return failed ? 1 : 0;
 }
 
 // A WAV image against the machine's copy limit and, at 16 bits, shnsplit; a
@@ -326,10 +382,14 @@ Options parseOptions(const QApplication &app)
     QStringList names;
     for (const ImagePlan &plan : imagePlans)
         names << QLatin1String(plan.name);
+    names << batchName;
     const QCommandLineOption only(QStringLiteral("only"),
         QStringLiteral("Only these images: %1.").arg(names.join(QStringLiteral(", "))),
         QStringLiteral("names"));
-    parser.addOptions({rounds, stops, dir, only});
+    const QCommandLineOption sheets(QStringLiteral("sheets"),
+        QStringLiteral("Sheets in each batch (50,5000)."), QStringLiteral("sizes"),
+        QStringLiteral("50,5000"));
+    parser.addOptions({rounds, stops, dir, only, sheets});
     parser.process(app);
     Options options;
     options.rounds = qMax(1, parser.value(rounds).toInt());
@@ -337,6 +397,12 @@ Options parseOptions(const QApplication &app)
     options.dir = parser.value(dir);
     if (parser.isSet(only))
         options.only = parser.value(only).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    options.batchSizes.clear();
+    for (const QString &size : parser.value(sheets).split(QLatin1Char(','), Qt::SkipEmptyParts))
+        options.batchSizes << qMax(1, size.toInt());
+    std::sort(options.batchSizes.begin(), options.batchSizes.end());
+    if (options.batchSizes.isEmpty())
+        options.batchSizes << 50;
     return options;
 }
 

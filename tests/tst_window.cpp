@@ -71,6 +71,23 @@ private slots:
             choices);
     }
 
+    // The CUE list remembers how large its rows are; a row that leaves takes
+    // its width along, and a new font measures the rest again.
+    void cueRowSizesFollowTheRows()
+    {
+        WMain w;
+        w.cuelist->resize(200, 300);
+        for (const char *path :
+            {"/a.cue", "/a/path/to/a/sheet/wider/than/the/list/is.cue", "/b.cue"})
+            new QListWidgetItem(QIcon(":/block.png"), path, w.cuelist);
+        const QRect wide = w.cuelist->visualItemRect(w.cuelist->item(0));
+        delete w.cuelist->item(1);
+        const QRect narrow = w.cuelist->visualItemRect(w.cuelist->item(0));
+        w.cuelist->setFont(QFont(w.cuelist->font().family(), 30));
+        const QRect tall = w.cuelist->visualItemRect(w.cuelist->item(0));
+        QVERIFY(narrow.width() < wide.width() && tall.height() > narrow.height());
+    }
+
     void runs_data()
     {
         // Sheets by name; "!" adds a line the parser refuses, "#" puts a file
@@ -86,7 +103,9 @@ private slots:
         };
         row("good-sheets-split-and-leave-the-list", "b a", false, "", "Band/a/01.wav Band/b/01.wav",
             0);
-        row("every-bad-sheet-marked-nothing-written", "a! b c!", false, "*a b *c", "", 1);
+        // Marked wherever they sort, in the list's case-sensitive order.
+        row("every-bad-sheet-marked-nothing-written", "a B! c D! e f! g", false, "*B *D a c e *f g",
+            "", 1);
         row("failure-while-splitting-ends-the-pass", "a b# c", false, "*b c", "Band/a/01.wav", 1);
         row("stop-reaches-the-engine", "a b", true, "*a *b", "", 1);
         row("empty-list-refused", "", false, "", "", 1);
