@@ -53,8 +53,6 @@ private slots:
         QTest::newRow("gaps-and-later-indexes")
             << ripped("", "PREGAP 00:02:00\nPOSTGAP 00:01:00\nINDEX 02 00:00:50\nINDEX 99 00:00:60")
             << plain;
-        QTest::newRow("notes-and-codes-any-case")
-            << ripped("rem lower\nREM\nRem\ncatalog 1\nIsrc X\nflags PRE", "") << plain;
         QTest::newRow("unquoted-values")
             << ripped("PERFORMER The  Band \nTITLE B\nFILE my disc   WAVE", "PERFORMER Guest")
             << "The  Band|B|my disc|The  Band|One|10|Guest|Two|40";

@@ -113,8 +113,8 @@ private slots:
                 + "TRACK 02 AUDIO;PERFORMER Guest;INDEX 01 99:0:0",
             "Band|Album,1|Band|Song|4653|445500,02|Guest|Track 02|445500|-1");
         parserRow("any-case-blanks-crlf-skipped-lines",
-            "\r;  file \"disc.wav\" wave\r;REM GENRE x\r;CATALOG 1\r;\ttrack 01 audio\r;"
-            "FLAGS DCP\r;ISRC X\r; index 01 0:0:0 \r;",
+            "\r;  file \"disc.wav\" wave\r;REM GENRE x\r;rem\r;catalog 1\r;\ttrack 01 audio\r;"
+            "flags DCP\r;Isrc X\r; index 01 0:0:0 \r;",
             various + "01|?|0|-1");
         parserRow("utf16-bom-lone-cr",
             utf16.encode(

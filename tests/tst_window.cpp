@@ -53,22 +53,18 @@ private slots:
         QCOMPARE(log->viewport()->grab().toImage(), drawn);
     }
 
+    // The three choices the end-to-end test leaves alone, none at its default.
     void preferencesKept()
     {
-        const QVariantList choices {"/srv/rips", false, false, true, "%2 - %3"}; // none the default
         {
             WMain w;
-            w.destPath->setText(choices[0].toString());
-            w.subArtist->setChecked(choices[1].toBool());
-            w.subAlbum->setChecked(choices[2].toBool());
-            w.cbOverwrite->setChecked(choices[3].toBool());
-            w.trackFormat->setEditText(choices[4].toString());
+            w.subArtist->setChecked(false);
+            w.subAlbum->setChecked(false);
+            w.cbOverwrite->setChecked(true);
         }
         WMain w;
-        QCOMPARE(
-            (QVariantList {w.destPath->text(), w.subArtist->isChecked(), w.subAlbum->isChecked(),
-                w.cbOverwrite->isChecked(), w.trackFormat->currentText()}),
-            choices);
+        QVERIFY(
+            !w.subArtist->isChecked() && !w.subAlbum->isChecked() && w.cbOverwrite->isChecked());
     }
 
     // The CUE list remembers how large its rows are; a row that leaves takes
