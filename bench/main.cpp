@@ -227,7 +227,8 @@ QList<RivalTimes> Bench::rivals(const Image &image, bool speedTargets)
     else
         add(decoderRival(image, m_rivalOut), m_targets.perDecoder, false);
     if (image.bits == 16 && image.format != Format::WavPack)
-        add(shnsplitRival(image, m_rivalOut), m_targets.perSplitter, true);
+        add(shnsplitRival(image, m_rivalOut),
+            wav ? m_targets.perShnsplitWav : m_targets.perSplitter, !wav);
     if (!wav)
         add(ffmpegRival(image, m_rivalOut), m_targets.perSplitter, true);
     return result;

@@ -40,10 +40,11 @@ struct ImageResult
 struct Targets
 {
     // run / rival
-    double perCp16 = 1.25;
+    double perCp16 = 1.10;
     double perCp24 = 2.5;
-    double perDecoder = 1.0;  // the reference decoder of a FLAC or WavPack image
-    double perSplitter = 1.0; // shnsplit and ffmpeg: strictly less
+    double perDecoder = 1.0;      // the reference decoder of a FLAC or WavPack image
+    double perSplitter = 1.0;     // shnsplit and ffmpeg on an encoded image: strictly less
+    double perShnsplitWav = 0.85; // shnsplit on a 16-bit WAV image
     double growthMiB = 16;
     double gapMs = 50;
     double stopMs = 100;
