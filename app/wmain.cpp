@@ -36,9 +36,6 @@ WMain::WMain()
     btnExtract->setMinimumSize(QSize(0, 32));
     btnStop->setMinimumSize(QSize(0, 32));
     actionRemove->setShortcut(QKeySequence(QStringLiteral("Backspace")));
-    // Every log line is one row of text and one small icon; without this the
-    // panel measures all of its rows again for every line a run adds.
-    loglist->setUniformItemSizes(true);
     loglist->setItemDelegate(new LogDelegate(loglist));
     // The CUE list lays out all of its rows again whenever a split sheet
     // leaves it; its delegate keeps that from measuring every path each time.
