@@ -1,13 +1,90 @@
 #include "loglist.h"
 
+#include <QCoreApplication>
 #include <QHoverEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyleOptionSlider>
+
+namespace {
+
+// A scroll bar that repaints when what it shows changes, not at every change
+// of its numbers. Each log line moves the log's bar by one row; once the log
+// is a few pages long, that moves the handle by less than a pixel, and
+// repainting the bar was the largest part of what a line cost.
+class SteadyScrollBar final : public QScrollBar
+{
+public:
+    using QScrollBar::QScrollBar;
+
+protected:
+    // A new row first raises the maximum and only then is scrolled to, so
+    // the look is compared once the numbers have settled: in a posted event,
+    // which runs before the window repaints (the repaint is posted at a
+    // lower priority).
+    void sliderChange(SliderChange change) override
+    {
+        if (change == SliderOrientationChange) {
+            QScrollBar::sliderChange(change);
+        } else if (!m_checkPosted) {
+            m_checkPosted = true;
+            QCoreApplication::postEvent(this, new QEvent(settledEvent));
+        }
+    }
+
+    bool event(QEvent *event) override
+    {
+        if (event->type() != settledEvent)
+            return QScrollBar::event(event);
+        m_checkPosted = false;
+        const Look now = look();
+        if (!(now == m_shown)) {
+            m_shown = now;
+            update();
+        }
+        return true;
+    }
+
+private:
+    static constexpr QEvent::Type settledEvent = QEvent::User;
+
+    // What the style draws from the numbers: the handle, whether there is
+    // anything to scroll, and whether either end is reached (some styles grey
+    // out that end's arrow).
+    struct Look
+    {
+        QRect handle;
+        bool still = true;
+        bool atStart = false;
+        bool atEnd = false;
+        bool operator==(const Look &o) const
+        {
+            return handle == o.handle && still == o.still && atStart == o.atStart
+                && atEnd == o.atEnd;
+        }
+    };
+
+    Look look() const
+    {
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        return {style()->subControlRect(
+                    QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this),
+            option.minimum == option.maximum, option.sliderPosition == option.minimum,
+            option.sliderPosition == option.maximum};
+    }
+
+    Look m_shown;
+    bool m_checkPosted = false;
+};
+
+} // namespace
 
 LogList::LogList(QWidget *parent)
     : QListWidget(parent)
 {
     setUniformItemSizes(true);
+    setVerticalScrollBar(new SteadyScrollBar(Qt::Vertical, this));
 }
 
 // The toolkit's list measures the last row: a log's newest line is the one
@@ -21,6 +98,13 @@ QSize LogList::rowSize() const
         m_rowSize = itemDelegateForIndex(last)->sizeHint(option, last);
     }
     return m_rowSize;
+}
+
+// Rows are as wide as the viewport, or as the last row where that is wider.
+QSize LogList::rowExtent() const
+{
+    const QSize size = rowSize();
+    return QSize(qMax(size.width(), viewport()->width()), size.height());
 }
 
 int LogList::rowsPerPage() const
@@ -40,10 +124,8 @@ QRect LogList::visualRect(const QModelIndex &index) const
         || index.column() != 0) {
         return QRect();
     }
-    const QSize size = rowSize();
-    const int width = qMax(size.width(), viewport()->width());
-    return QRect(
-        -horizontalOffset(), index.row() * size.height() - verticalOffset(), width, size.height());
+    const QSize size = rowExtent();
+    return QRect(QPoint(-horizontalOffset(), index.row() * size.height() - verticalOffset()), size);
 }
 
 QModelIndex LogList::indexAt(const QPoint &point) const
@@ -99,10 +181,10 @@ void LogList::rowsInserted(const QModelIndex &parent, int start, int end)
     QAbstractItemView::rowsInserted(parent, start, end);
     if (parent != rootIndex())
         return;
-    const QSize before = m_rowSize;
+    const QSize before = rowExtent();
     m_rowSize = QSize();
     updateGeometries();
-    if (rowSize() != before) {
+    if (rowExtent() != before) {
         viewport()->update();
         return;
     }
@@ -162,7 +244,7 @@ int LogList::verticalOffset() const
 // drawn afresh.
 void LogList::scrollContentsBy(int dx, int dy)
 {
-    QAbstractItemView::scrollContentsBy(dx, perItem() ? dy * rowSize().height() : dy);
+    viewport()->scroll(dx, perItem() ? dy * rowSize().height() : dy);
 }
 
 bool LogList::viewportEvent(QEvent *event)

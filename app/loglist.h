@@ -41,6 +41,7 @@ protected:
 
 private:
     QSize rowSize() const;
+    QSize rowExtent() const;
     bool perItem() const { return verticalScrollMode() == ScrollPerItem; }
     // Rows wholly in view at once, at least one.
     int rowsPerPage() const;
