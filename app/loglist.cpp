@@ -278,6 +278,8 @@ void LogList::paintEvent(QPaintEvent *event)
     const int first = qMax(0, (area.top() + verticalOffset()) / height);
     const int last = qMin(count() - 1, (area.bottom() + verticalOffset()) / height);
     QPainter painter(viewport());
+    // As the stock list paints: icons scaled for the screen come out smooth.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     for (int row = first; row <= last; ++row) {
         const QModelIndex index = indexOfRow(row);
         option.rect = visualRect(index);
