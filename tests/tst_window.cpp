@@ -43,8 +43,10 @@ private slots:
         connect(&turn, &QTimer::timeout, [&turns] { ++turns; });
         turn.start(0);
         QListWidget *log = w.loglist;
+        // The stock list, beside the panel and out of sight: over it, it
+        // would keep the panel from scrolling the pixels it has on screen.
         QListWidget plain(log->parentWidget());
-        plain.setGeometry(log->geometry());
+        plain.setGeometry(log->geometry().translated(log->parentWidget()->width(), 0));
         plain.setUniformItemSizes(true);
         plain.setSelectionMode(QAbstractItemView::NoSelection);
         const auto image = [](const QPixmap &pixmap) {
