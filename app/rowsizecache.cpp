@@ -24,12 +24,33 @@ RowSizeCache::RowSizeCache(QAbstractItemModel *model, QObject *parent)
                 forgetAll();
         });
     connect(model, &QAbstractItemModel::dataChanged, this,
-        [this](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
+        [this](
+            const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles) {
+            // Every entry has an icon, drawn at the list's icon size: a new
+            // one (a run resets them all) leaves the row's size as it was.
+            if (roles == QList<int> {Qt::DecorationRole})
+                return;
             for (int row = topLeft.row(); row <= bottomRight.row() && row < m_sizes.size(); ++row)
                 m_sizes[row] = QSize();
         });
     connect(model, &QAbstractItemModel::rowsMoved, this, &RowSizeCache::forgetAll);
-    connect(model, &QAbstractItemModel::layoutChanged, this, &RowSizeCache::forgetAll);
+    // A sort (once per run) moves rows without changing them; their sizes
+    // move along.
+    connect(model, &QAbstractItemModel::layoutAboutToBeChanged, this, [this] {
+        m_moving.clear();
+        for (int row = 0; row < m_sizes.size(); ++row) {
+            if (m_sizes[row].isValid())
+                m_moving.append({QPersistentModelIndex(m_model->index(row, 0)), m_sizes[row]});
+        }
+    });
+    connect(model, &QAbstractItemModel::layoutChanged, this, [this] {
+        forgetAll();
+        for (const auto &[index, size] : std::as_const(m_moving)) {
+            if (index.isValid() && index.row() < m_sizes.size())
+                m_sizes[index.row()] = size;
+        }
+        m_moving.clear();
+    });
     connect(model, &QAbstractItemModel::modelReset, this, &RowSizeCache::forgetAll);
 }
 

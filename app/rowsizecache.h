@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QList>
+#include <QPersistentModelIndex>
 #include <QSize>
 #include <QStyledItemDelegate>
 
@@ -27,6 +28,8 @@ private:
     QAbstractItemModel *m_model;
     // One entry per row, in row order; an invalid size is not measured yet.
     mutable QList<QSize> m_sizes;
+    // The measured rows while a sort moves them.
+    QList<std::pair<QPersistentModelIndex, QSize>> m_moving;
     mutable QFont m_font;
     mutable QSize m_decorationSize;
 };

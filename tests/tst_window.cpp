@@ -92,16 +92,18 @@ private slots:
     }
 
     // The CUE list remembers how large its rows are; a row that leaves takes
-    // its width along, and a new font measures the rest again.
+    // its width along, a sort moves the sizes with their rows, and a new font
+    // measures the rest again.
     void cueRowSizesFollowTheRows()
     {
         WMain w;
         w.cuelist->resize(200, 300);
         for (const char *path :
-            {"/a.cue", "/a/path/to/a/sheet/wider/than/the/list/is.cue", "/b.cue"})
+            {"/z/path/to/a/sheet/wider/than/the/list/is.cue", "/b.cue", "/a.cue"})
             new QListWidgetItem(QIcon(":/block.png"), path, w.cuelist);
         const QRect wide = w.cuelist->visualItemRect(w.cuelist->item(0));
-        delete w.cuelist->item(1);
+        w.cuelist->sortItems();
+        delete w.cuelist->item(2);
         const QRect narrow = w.cuelist->visualItemRect(w.cuelist->item(0));
         w.cuelist->setFont(QFont(w.cuelist->font().family(), 30));
         const QRect tall = w.cuelist->visualItemRect(w.cuelist->item(0));
