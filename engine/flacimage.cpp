@@ -53,16 +53,7 @@ bool FlacImage::recognise(QIODevice &file)
 
 OpenedImage FlacImage::open(const QString &path)
 {
-    std::unique_ptr<FlacImage> image(new FlacImage(path));
-    const QString reason = image->start();
-    if (!reason.isEmpty())
-        return {nullptr, reason};
-    return {std::move(image), QString()};
-}
-
-FlacImage::FlacImage(const QString &path)
-    : m_path(path)
-{
+    return started(std::unique_ptr<DecodedImage>(new FlacImage(path)));
 }
 
 FlacImage::~FlacImage()
@@ -91,11 +82,6 @@ QString FlacImage::start()
     m_pending.resize(qsizetype(m_maxBlock) * m_channels * 2);
     m_damaged = false;
     return QString();
-}
-
-qint64 FlacImage::framesPerTurn() const
-{
-    return decodedSamplesPerTurn / m_channels;
 }
 
 qint64 FlacImage::readFrames(char *dest, qint64 pos, qint64 count)

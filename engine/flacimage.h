@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sourceimage.h"
+#include "decodedimage.h"
 
 #include <FLAC/stream_decoder.h>
 
@@ -11,7 +11,7 @@ class QIODevice;
 // A FLAC image read through libFLAC. Frames are decoded straight into the
 // caller's buffer; only the part of a block that the caller did not ask for
 // waits in a buffer of one block, so that the next read carries on from it.
-class FlacImage final : public SourceImage
+class FlacImage final : public DecodedImage
 {
 public:
     // "fLaC" at the start, or behind ID3v2 tags that a tagger put there.
@@ -22,17 +22,14 @@ public:
     FlacImage(const FlacImage &) = delete;
     FlacImage &operator=(const FlacImage &) = delete;
 
-    QString path() const override { return m_path; }
-    qint32 rate() const override { return m_rate; }
-    qint32 channelCount() const override { return m_channels; }
-    qint64 frameCount() const override { return m_length; }
     qint64 readFrames(char *dest, qint64 pos, qint64 count) override;
-    bool readFailed() const override { return m_failed; }
-    qint64 framesPerTurn() const override;
 
 private:
-    explicit FlacImage(const QString &path);
-    QString start();
+    explicit FlacImage(const QString &path)
+        : DecodedImage(path)
+    {
+    }
+    QString start() override;
     bool seekTo(qint64 pos);
     void takePending();
     void decode();
@@ -45,12 +42,7 @@ private:
     FLAC__StreamDecoderWriteStatus takeFrame(
         const FLAC__Frame *frame, const FLAC__int32 *const channels[]);
 
-    const QString m_path;
     FLAC__StreamDecoder *m_decoder = nullptr;
-    qint32 m_rate = 0;
-    qint32 m_channels = 0;
-    int m_bits = 0;
-    qint64 m_length = 0;
     unsigned m_maxBlock = 0;
     bool m_haveInfo = false;
 
@@ -70,5 +62,4 @@ private:
     // audio (libFLAC hands over silence for a frame that fails its checksum).
     bool m_damaged = false;
     bool m_ended = false;
-    bool m_failed = false;
 };
