@@ -1,7 +1,7 @@
 #pragma once
 
 // The main window wires the form's widgets to the program; the work itself
-// lives in the engine (CUE sheet parser, WAV reader, naming, track writer),
+// lives in the engine (CUE sheet parser, image readers, naming, track writer),
 // which reaches back only through the log panel, the CUE list's marks and
 // the stop flag. Each area of the window has a source file of its own:
 // logpanel.cpp, cuelist.cpp, extraction.cpp, preferences.cpp, about.cpp.
