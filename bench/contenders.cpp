@@ -268,13 +268,17 @@ Rival decoderRival(const Image &image, const QString &out)
         {QStringLiteral("-y"), image.imagePath, QStringLiteral("-o"), wav}, image.wavBytes()};
 }
 
-Rival ffmpegRival(const Image &image, const QString &out)
+Rival ffmpegRival(const Image &image, const QString &out, int threads)
 {
-    return {QStringLiteral("ffmpeg"), QStringLiteral("ffmpeg"),
-        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-i"),
-            image.imagePath, QStringLiteral("-f"), QStringLiteral("wav"),
-            QDir(out).filePath(QStringLiteral("image.wav"))},
-        image.wavBytes()};
+    QStringList args {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y")};
+    QString name = QStringLiteral("ffmpeg");
+    if (threads > 0) {
+        args << QStringLiteral("-threads") << QString::number(threads);
+        name += QStringLiteral(" -threads %1").arg(threads);
+    }
+    args << QStringLiteral("-i") << image.imagePath << QStringLiteral("-f") << QStringLiteral("wav")
+         << QDir(out).filePath(QStringLiteral("image.wav"));
+    return {name, QStringLiteral("ffmpeg"), args, image.wavBytes()};
 }
 
 void clearFolder(const QString &dest)

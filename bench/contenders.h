@@ -105,7 +105,8 @@ Rival cpRival(const Image &image, const QString &out);
 Rival shnsplitRival(const Image &image, const QString &out);
 // flac -d or wvunpack writing the whole image to a WAV file.
 Rival decoderRival(const Image &image, const QString &out);
-Rival ffmpegRival(const Image &image, const QString &out);
+// threads > 0 limits its decoder to that many threads.
+Rival ffmpegRival(const Image &image, const QString &out, int threads = 0);
 
 // Empties dest (keeping the folder), outside every timing.
 void clearFolder(const QString &dest);

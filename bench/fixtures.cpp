@@ -187,13 +187,34 @@ bool writeWav(const Image &image, const ImagePlan &plan)
 // Each program at its default level, as a ripper leaves the image.
 bool encode(const Image &image)
 {
-    const bool flac = image.format == Format::Flac;
-    const QStringList args = flac ? QStringList {QStringLiteral("-s"), QStringLiteral("-f"),
-                                 QStringLiteral("-o"), image.imagePath, image.wavPath}
-                                  : QStringList {QStringLiteral("-q"), QStringLiteral("-y"),
-                                      image.wavPath, QStringLiteral("-o"), image.imagePath};
-    return QProcess::execute(flac ? QStringLiteral("flac") : QStringLiteral("wavpack"), args) == 0
-        && syncFile(image.imagePath);
+    const QString wav = image.wavPath, out = image.imagePath;
+    QString program;
+    QStringList args;
+    switch (image.format) {
+    case Format::Flac:
+        program = QStringLiteral("flac");
+        args = QStringList {
+            QStringLiteral("-s"), QStringLiteral("-f"), QStringLiteral("-o"), out, wav};
+        break;
+    case Format::WavPack:
+        program = QStringLiteral("wavpack");
+        args = QStringList {
+            QStringLiteral("-q"), QStringLiteral("-y"), wav, QStringLiteral("-o"), out};
+        break;
+    case Format::Ape: // normal compression; jmac exits 0 when it fails too
+        program = QStringLiteral("jmac");
+        args = QStringList {QStringLiteral("c2"), wav, out};
+        break;
+    default:
+        program = QStringLiteral("ffmpeg");
+        args = QStringList {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
+            QStringLiteral("-i"), wav, QStringLiteral("-c:a"), QStringLiteral("alac"), out};
+    }
+    QProcess encoder;
+    encoder.setStandardOutputFile(QProcess::nullDevice());
+    encoder.start(program, args);
+    return encoder.waitForFinished(-1) && encoder.exitCode() == 0 && QFileInfo(out).size() > 0
+        && syncFile(out);
 }
 
 } // namespace
@@ -208,17 +229,22 @@ QString Image::describe() const
                        .arg(trackStarts.size())
                        .arg(wavBytes() / 1e6, 0, 'f', 1);
     if (format != Format::Wav)
-        text
-            += QStringLiteral(" as WAV; as %1 %2 MB, %3 of it")
-                   .arg(format == Format::Flac ? QStringLiteral("FLAC") : QStringLiteral("WavPack"))
-                   .arg(imageBytes / 1e6, 0, 'f', 1)
-                   .arg(compression(), 0, 'f', 2);
+        text += QStringLiteral(" as WAV; as %1 %2 MB, %3 of it")
+                    .arg(formatName())
+                    .arg(imageBytes / 1e6, 0, 'f', 1)
+                    .arg(compression(), 0, 'f', 2);
     return text;
+}
+
+QString Image::formatName() const
+{
+    static const char *const names[] = {"WAV", "FLAC", "WavPack", "Monkey's Audio", "ALAC"};
+    return QLatin1String(names[int(format)]);
 }
 
 Image makeImage(const QString &dir, const ImagePlan &plan, int tracks)
 {
-    static const char *const extensions[] = {".wav", ".flac", ".wv"};
+    static const char *const extensions[] = {".wav", ".flac", ".wv", ".ape", ".m4a"};
     const QDir folder(dir);
     Image image;
     image.name = QLatin1String(plan.name);

@@ -4,8 +4,9 @@
 #include <QString>
 
 // The file a sheet names: the generated WAV itself, or that WAV encoded at
-// the default level of Debian's flac or wavpack program.
-enum class Format { Wav, Flac, WavPack };
+// the default level of Debian's flac or wavpack program, at jmac's normal
+// compression (Monkey's Audio) or by ffmpeg's ALAC encoder.
+enum class Format { Wav, Flac, WavPack, Ape, Alac };
 
 // What to generate. Plans that name the same audio share one WAV file.
 struct ImagePlan
@@ -48,6 +49,7 @@ struct Image
     qint64 outputBytes() const { return trackStarts.size() * 44 + frames * channels * 2; }
     double compression() const { return double(imageBytes) / wavBytes(); }
     QString describe() const;
+    QString formatName() const;
 };
 
 // Writes image and sheet into dir, the WAV only if an earlier plan has not

@@ -190,6 +190,11 @@ qint64 AvImage::readFrames(char *dest, qint64 pos, qint64 count)
     return readInto(dest, pos, count);
 }
 
+qint64 AvImage::readFramesAtDepth(qint32 *dest, qint64 pos, qint64 count)
+{
+    return readInto(dest, pos, count);
+}
+
 template <typename Out>
 qint64 AvImage::readInto(Out *dest, qint64 pos, qint64 count)
 {
@@ -255,6 +260,8 @@ bool AvImage::seekTo(qint64 pos)
 // Decodes the next block, feeding the decoder packets as it asks for them.
 bool AvImage::nextBlock()
 {
+    // libavcodec empties the block as soon as it is asked for the next one.
+    m_blockPos = m_decodePos;
     for (;;) {
         int result = avcodec_receive_frame(m_codec, m_block);
         if (result == 0)
