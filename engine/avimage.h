@@ -21,8 +21,6 @@ public:
     static OpenedImage open(const QString &path);
 
     ~AvImage() override;
-    AvImage(const AvImage &) = delete;
-    AvImage &operator=(const AvImage &) = delete;
 
     qint64 readFrames(char *dest, qint64 pos, qint64 count) override;
     // Like readFrames, but into count * channels 32-bit samples at the image's own depth.

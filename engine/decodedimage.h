@@ -9,6 +9,10 @@
 class DecodedImage : public SourceImage
 {
 public:
+    // A decoder's state belongs to one image.
+    DecodedImage(const DecodedImage &) = delete;
+    DecodedImage &operator=(const DecodedImage &) = delete;
+
     QString path() const final { return m_path; }
     qint32 rate() const final { return m_rate; }
     qint32 channelCount() const final { return m_channels; }

@@ -19,8 +19,6 @@ public:
     static OpenedImage open(const QString &path);
 
     ~FlacImage() override;
-    FlacImage(const FlacImage &) = delete;
-    FlacImage &operator=(const FlacImage &) = delete;
 
     qint64 readFrames(char *dest, qint64 pos, qint64 count) override;
 

@@ -18,8 +18,6 @@ public:
     static OpenedImage open(const QString &path);
 
     ~WavPackImage() override;
-    WavPackImage(const WavPackImage &) = delete;
-    WavPackImage &operator=(const WavPackImage &) = delete;
 
     qint64 readFrames(char *dest, qint64 pos, qint64 count) override;
 
