@@ -128,7 +128,8 @@ private slots:
         for (const QString &image : imageNames(format[0])) {
             QVERIFY2(encode(wav, dir.filePath(image), format[2]), qPrintable(image));
             const Run decoded = split(dir, sheet(image, indexes.split(',')));
-            QCOMPARE(decoded.log.last(), "I {dir}/Disc.cue: Extraction successful");
+            // The same lines as for the WAV: no track was cut short.
+            QCOMPARE(decoded.log, QStringList(copied.log).replaceInStrings("source.wav", image));
             QCOMPARE(decoded.files, copied.files);
             // Decoding takes far longer than copying: the event loop turns more often.
             QVERIFY(decoded.yields > copied.yields);
@@ -155,6 +156,7 @@ private slots:
         row("aiff-float", "aiff float",
             "PCM 32-bit floating point big-endian audio is not supported");
         row("lossy", "mp4", "AAC (Advanced Audio Coding) audio is not supported");
+        row("wave64-nine-channels", "w64 9ch", "9 channels; at most 8 can be split");
         row("unknown-format", "txt", "not a supported audio file");
         row("flac-behind-id3v2-tag", "flac id3", "");
         row("track-starts-where-image-ends", "wv",
@@ -172,7 +174,8 @@ private slots:
         const QString name = "image." + format;
         const int bits = recipe.contains("8bit") ? 8 : recipe.contains("float") ? 32 : 16;
         QVERIFY(format == "txt" ? writeFile(dir.filePath(name), "not audio")
-                                : encode(wavImage(dir, 2, 44100, bits), dir.filePath(name), bits));
+                                : encode(wavImage(dir, recipe.contains("9ch") ? 9 : 2, 44100, bits),
+                                    dir.filePath(name), bits));
         QByteArray bytes = readFile(dir.filePath(name));
         if (recipe.contains("id3")) // a tag of 10 bytes behind its 10-byte header
             bytes.prepend(QByteArray("ID3\x03\0\0\0\0\0\x0a", 10) + QByteArray(10, '\0'));
