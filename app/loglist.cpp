@@ -85,6 +85,9 @@ LogList::LogList(QWidget *parent)
 {
     setUniformItemSizes(true);
     setVerticalScrollBar(new SteadyScrollBar(Qt::Vertical, this));
+    // A long line widens every row, and each line then sets the range across
+    // again, mostly to what it was.
+    setHorizontalScrollBar(new SteadyScrollBar(Qt::Horizontal, this));
 }
 
 // The toolkit's list measures the last row: a log's newest line is the one
