@@ -15,6 +15,12 @@ LogDelegate::RowKey rowKey(const QStyleOptionViewItem &o, const QColor &backgrou
             int(o.checkState), int(o.viewItemPosition)}};
 }
 
+bool rightToLeft(QChar::Direction d)
+{
+    return d == QChar::DirR || d == QChar::DirAL || d == QChar::DirRLE || d == QChar::DirRLO
+        || d == QChar::DirRLI;
+}
+
 // The part of a row's text that can show: the characters up to the viewport's
 // right edge (right, in the row's own coordinates) and some beyond. The style
 // shapes and lays out a row's whole text several times to draw it, and a log
@@ -38,6 +44,10 @@ QString visiblePart(const QStyleOptionViewItem &o, int right)
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (advance > reach + 3 * widest)
             return text.left(text.at(i).isLowSurrogate() ? i + 1 : i);
+        // A right-to-left run shows its last characters first: cut, it would
+        // show others.
+        if (rightToLeft(text.at(i).direction()))
+            return text;
         const qint64 width = metrics.horizontalAdvance(text.at(i));
         advance += width;
         widest = qMax(widest, width);
