@@ -85,8 +85,8 @@ LogList::LogList(QWidget *parent)
 {
     setUniformItemSizes(true);
     setVerticalScrollBar(new SteadyScrollBar(Qt::Vertical, this));
-    // A long line widens every row, and each line then sets the range across
-    // again, mostly to what it was.
+    // While a long line sets the width of every row, each line of another
+    // length changes the range across, mostly by less than moves the handle.
     setHorizontalScrollBar(new SteadyScrollBar(Qt::Horizontal, this));
 }
 
