@@ -199,7 +199,8 @@ int Judge::character(QStringView text, qsizetype i)
         if (!before.isLetter() && !before.isMark())
             return impossible;
         // Vowel signs are optional in Hebrew and Arabic and left out of titles.
-        return c.script() == QChar::Script_Hebrew || c.script() == QChar::Script_Arabic ? 1 : 0;
+        const char16_t u = c.unicode();
+        return (u >= 0x0591 && u <= 0x05c7) || (u >= 0x064b && u <= 0x065f) ? 1 : 0;
     }
     int cost = 0;
     // Signs that touch letters: "Czes³aw" and "¶wiat" for Polish read in the
