@@ -4,6 +4,7 @@
 #include "sheetsummary.h"
 
 #include <QActionGroup>
+#include <QContextMenuEvent>
 #include <QHelpEvent>
 #include <QListWidget>
 #include <QMenu>
@@ -33,6 +34,7 @@ SheetEncodings::SheetEncodings(QListWidget *list, QAction *remove)
     m_menu->addAction(remove);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_list, &QWidget::customContextMenuRequested, this, &SheetEncodings::showMenu);
+    m_list->installEventFilter(this);
     m_list->viewport()->installEventFilter(this);
     connect(m_list->model(), &QAbstractItemModel::rowsAboutToBeRemoved, this,
         [this](const QModelIndex &, int first, int last) { forgetRows(first, last); });
@@ -42,7 +44,15 @@ SheetEncodings::SheetEncodings(QListWidget *list, QAction *remove)
 
 bool SheetEncodings::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() != QEvent::ToolTip)
+    // The Menu key opens the menu at the current sheet, not where the mouse
+    // pointer happens to be.
+    if (event->type() == QEvent::ContextMenu
+        && static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard) {
+        const QListWidgetItem *current = m_list->currentItem();
+        showMenu(current ? m_list->visualItemRect(current).center() : QPoint());
+        return true;
+    }
+    if (event->type() != QEvent::ToolTip || watched != m_list->viewport())
         return QObject::eventFilter(watched, event);
     const auto *help = static_cast<QHelpEvent *>(event);
     const QListWidgetItem *item = m_list->itemAt(help->pos());
