@@ -214,9 +214,9 @@ int Judge::character(QStringView text, qsizetype i)
         else if (isCjk(m_script))
             cost += m_common.isRare(c) ? 1 : 0;
     }
-    // Words of Chinese and Japanese are not set apart by spaces, Korean ones are.
-    if (c == u' ' && before.script() == QChar::Script_Han && after.script() == QChar::Script_Han
-        && m_script != Script::Korean)
+    // Words of Chinese and Japanese are not set apart by spaces, Korean ones
+    // are: Korean read as Chinese has spaces between ideographs.
+    if (c == u' ' && before.script() == QChar::Script_Han && after.script() == QChar::Script_Han)
         cost += 1;
     return cost;
 }

@@ -128,6 +128,8 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.destPath->setText(dir.path());
+        w.subArtist->setChecked(true);
+        w.subAlbum->setChecked(true);
         w.trackFormat->setEditText("%1");
         const auto tooltip = [&w] {
             const QPoint at = w.cuelist->visualItemRect(w.cuelist->item(0)).center();
