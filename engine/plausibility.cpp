@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -102,7 +103,6 @@ class CommonCharacters
 public:
     explicit CommonCharacters(Script script)
         : m_script(script)
-        , m_encoder(reference(script))
     {
     }
 
@@ -113,52 +113,46 @@ public:
             return c.unicode() >= 0xff00; // half-width kana
         if (s != QChar::Script_Han && s != QChar::Script_Hangul)
             return false;
-        if (m_script == Script::Korean && s == QChar::Script_Han)
-            return true; // Korean titles seldom hold hanja
-        const QByteArray b = m_encoder.encode(QStringView(&c, 1));
-        if (m_encoder.hasError() || b.size() != 2)
-            return true;
-        const int code = uchar(b[0]) << 8 | uchar(b[1]);
         switch (m_script) {
-        case Script::Japanese:
-            return code < 0x889f || code > 0x9872; // JIS level 1 in Shift_JIS
-        case Script::Chinese:
-            return chinese(c, code);
-        case Script::Korean:
-            return code < 0xb0a1 || code > 0xc8fe || (code & 0xff) < 0xa1;
+        case Script::Japanese: {
+            const int code = codeIn(m_encoder, "Shift_JIS", c);
+            return code < 0x889f || code > 0x9872; // JIS level 1
+        }
+        case Script::Chinese: {
+            // Level 1 of GB2312 or the frequent characters of Big5, either of
+            // which a Chinese sheet draws on.
+            const int gb = codeIn(m_encoder, "GB18030", c);
+            if (gb >= 0xb0a1 && gb <= 0xd7fe && (gb & 0xff) >= 0xa1)
+                return false;
+            const int big5 = codeIn(m_big5, "Big5", c);
+            return big5 < 0xa440 || big5 > 0xc67e;
+        }
+        case Script::Korean: {
+            if (s == QChar::Script_Han)
+                return true; // Korean titles seldom hold hanja
+            const int code = codeIn(m_encoder, "windows-949", c);
+            return code < 0xb0a1 || code > 0xc8fe || (code & 0xff) < 0xa1; // KS X 1001
+        }
         default:
             return false;
         }
     }
 
 private:
-    static const char *reference(Script script)
+    // The character's two-byte code in the encoding, or -1. The encoder is
+    // made on first use: most readings hold no CJK character at all.
+    static int codeIn(std::optional<QStringEncoder> &encoder, const char *name, QChar c)
     {
-        switch (script) {
-        case Script::Japanese:
-            return "Shift_JIS";
-        case Script::Korean:
-            return "windows-949";
-        default:
-            return "GB18030";
-        }
-    }
-    // Level 1 of GB2312 or the frequent characters of Big5, either of which a
-    // Chinese sheet draws on.
-    bool chinese(QChar c, int gbCode)
-    {
-        if (gbCode >= 0xb0a1 && gbCode <= 0xd7fe && (gbCode & 0xff) >= 0xa1)
-            return false;
-        const QByteArray b = m_big5.encode(QStringView(&c, 1));
-        if (m_big5.hasError() || b.size() != 2)
-            return true;
-        const int code = uchar(b[0]) << 8 | uchar(b[1]);
-        return code < 0xa440 || code > 0xc67e;
+        if (!encoder)
+            encoder.emplace(name);
+        encoder->resetState(); // an error would otherwise stay for every later character
+        const QByteArray b = encoder->encode(QStringView(&c, 1));
+        return encoder->hasError() || b.size() != 2 ? -1 : uchar(b[0]) << 8 | uchar(b[1]);
     }
 
     Script m_script;
-    QStringEncoder m_encoder;
-    QStringEncoder m_big5 {"Big5"};
+    std::optional<QStringEncoder> m_encoder;
+    std::optional<QStringEncoder> m_big5;
 };
 
 class Judge

@@ -64,12 +64,12 @@ int highBytes(const QByteArray &bytes)
 
 // Below this many bytes of 0x80 or above, the detector's statistics say little.
 constexpr int shortSheetBytes = 64;
+constexpr qsizetype judgedCharacters = 16384;
 
 // The code pages a sheet without a trustworthy answer is tried in, the most
-// used first, since a tie goes to the earlier one.
-// Text of one CJK code page often reads as common characters of another:
-// Korean as Chinese, Japanese EUC-JP as Big5. The order settles such ties the
-// way sheets are most often written.
+// used first, since a tie goes to the earlier one. Text of one CJK code page
+// often reads as common characters of another (Korean as Chinese, EUC-JP as
+// Big5); the order settles such ties the way sheets are most often written.
 constexpr std::array commonCodePages {"windows-1252", "windows-1251", "windows-1250", "Shift_JIS",
     "GB18030", "windows-949", "EUC-JP", "Big5", "windows-1253", "windows-1254", "windows-1257",
     "windows-1255", "windows-1256", "windows-874", "ISO-8859-2"};
@@ -90,7 +90,9 @@ SheetText mostPlausible(const QByteArray &detected, const QByteArray &bytes)
         QString text;
         if (!decodeAs(page, bytes, text))
             continue;
-        const int cost = implausibility(text, scriptOfCodePage(page));
+        // A sheet's first pages say enough; judging a file of 100,000 bytes
+        // that the detector knows nothing of would hold up the event loop.
+        const int cost = implausibility(text.left(judgedCharacters), scriptOfCodePage(page));
         if (cost < bestCost) {
             bestCost = cost;
             best = {text, QString::fromLatin1(page), SheetText::Source::Guessed};
