@@ -152,6 +152,9 @@ private slots:
         (*turkish)->trigger();
         menu->close();
         QVERIFY(tooltip().contains("Şımarık") && tooltip().contains("Windows-1254 (chosen)"));
+        encodings.first()->trigger(); // "Automatic" undoes the choice
+        QVERIFY(tooltip().contains("Windows-1252 (detected)"));
+        (*turkish)->trigger();
         w.btnExtract->click();
         QCOMPARE(filesBelow(dir.path(), "*.wav").keys(),
             QStringList({"Tarkan/Şımarık/01.wav", "Şarkı.wav"}));
