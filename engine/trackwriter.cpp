@@ -327,10 +327,12 @@ void TrackWriter::reportUnwritten()
     const UnwrittenAudio unwritten = unwrittenAudio(m_sheet);
     if (unwritten.frames == 0)
         return;
+    const QString seconds = QString::number(unwritten.frames / 75.0, 'f', 2);
     m_host.information(m_prefix
-        + tr("Pregap audio not written: %1 s in %2 tracks")
-              .arg(QString::number(unwritten.frames / 75.0, 'f', 2))
-              .arg(unwritten.tracks));
+        + (unwritten.tracks == 1 ? tr("Pregap audio not written: %1 s in 1 track").arg(seconds)
+                                 : tr("Pregap audio not written: %1 s in %2 tracks")
+                                       .arg(seconds)
+                                       .arg(unwritten.tracks)));
 }
 
 TrackRange TrackWriter::trackRange(const CueTrack &track) const
