@@ -38,6 +38,8 @@ public:
     // samples; dest must hold count * channels * 2 bytes. Returns how many whole
     // frames were delivered (0 at or past the end, fewer if the file shrank).
     qint64 readFrames(char *dest, qint64 pos, qint64 count) override;
+    int sampleBits() const override { return bitsPerSample; }
+    qint64 readFramesAtDepth(qint32 *dest, qint64 pos, qint64 count) override;
 
     QString path() const override { return file.fileName(); }
     qint32 rate() const override { return sampleRate; }
@@ -65,6 +67,8 @@ private:
     bool seekTo(qint64 offset);
     qint64 read16(char *dest, qint64 offset, qint64 frames);
     qint64 read24(char *dest, qint64 offset, qint64 frames);
+    template <typename Convert>
+    qint64 readConverted(qint64 offset, qint64 frames, Convert convert);
 
     qint64 fileSize = 0;
     // Frames of the last "data" chunk that the file really holds; -1 before one.

@@ -26,6 +26,8 @@ public:
     qint32 channelCount() const override { return m_channels; }
     qint64 frameCount() const override { return m_length; }
     qint64 readFrames(char *dest, qint64 pos, qint64 count) override;
+    int sampleBits() const override { return m_bits; }
+    qint64 readFramesAtDepth(qint32 *dest, qint64 pos, qint64 count) override;
     bool readFailed() const override { return m_failed; }
     qint64 framesPerTurn() const override;
 
@@ -45,6 +47,10 @@ private:
     qint32 m_rate = 0;
     qint32 m_channels = 0;
     int m_shift = 0;
+    int m_bits = 0;
+    // How far libwavpack's samples stand above the image's depth: it hands
+    // 20-bit samples over in the upper bits of 24.
+    int m_depthShift = 0;
     qint64 m_length = 0;
     // The sample index of the next frame libwavpack will unpack.
     qint64 m_decodePos = 0;
