@@ -1,5 +1,4 @@
 #include "recordinghost.h"
-#include "sourceimage.h"
 #include "testfiles.h"
 #include "unpackcue.h"
 
@@ -36,33 +35,6 @@ QByteArray sheet(const QString &image, const QStringList &indexes)
     for (int i = 0; i < indexes.size(); ++i)
         text += QString("TRACK %1 AUDIO\nINDEX %2\n").arg(i + 1).arg(indexes[i]);
     return text.toUtf8();
-}
-
-// A 20-bit image as rippers write it: 24-bit containers whose four low bits
-// are zero, announced by an extensible format chunk.
-QString wav20(const QTemporaryDir &dir, const QByteArray &data24)
-{
-    QByteArray data = data24;
-    for (qsizetype i = 0; i < data.size(); i += 3)
-        data[i] = char(data[i] & 0xf0);
-    const QByteArray fmt = fmtBody(2, 44100, 24, 0xfffe, 24).left(18) + le(22, 2).mid(2) + le(20, 2)
-        + le(3, 4) + QByteArray::fromHex("0100000000001000800000aa00389b71");
-    const QString path = dir.filePath("source20.wav");
-    writeFile(path, riffWave({chunk("fmt ", fmt), chunk("data", data)}));
-    return path;
-}
-
-// The samples of a little-endian run of bits / 8 bytes each, sign-extended.
-QList<qint32> wide(const QByteArray &data, int bytes, int shift)
-{
-    QList<qint32> out;
-    for (qsizetype i = 0; i + bytes <= data.size(); i += bytes) {
-        qint32 v = 0;
-        for (int b = 0; b < bytes; ++b)
-            v |= qint32(quint8(data[i + b])) << (8 * (4 - bytes + b));
-        out << (v >> (8 * (4 - bytes) + shift));
-    }
-    return out;
 }
 
 struct Run
@@ -126,46 +98,6 @@ private slots:
             QCOMPARE(decoded.files, copied.files);
             // Decoding takes far longer than copying: the event loop turns more often.
             QVERIFY(decoded.yields > copied.yields);
-        }
-    }
-
-    void readsAtDepth_data()
-    {
-        QTest::addColumn<QString>("image"); // "image.<suffix>" made from a WAV of these bits
-        QTest::addColumn<int>("bits");
-        for (const char *suffix : {"wav", "flac", "wv"}) {
-            for (int bits : {16, 24, 20}) {
-                if (bits != 20 || QByteArray(suffix) != "wav")
-                    QTest::addRow("%s-%dbit", suffix, bits) << QString("image.") + suffix << bits;
-            }
-        }
-    }
-
-    // Reads forwards over a gap, backwards, and in the 16-bit width between,
-    // as runs of both outputs would.
-    void readsAtDepth()
-    {
-        QFETCH(QString, image);
-        QFETCH(int, bits);
-        QTemporaryDir dir;
-        const QByteArray data = samples(44100, 2, bits == 16 ? 16 : 24);
-        const QString wav = bits == 20 ? wav20(dir, data) : dir.filePath("image.wav");
-        if (bits != 20)
-            QVERIFY(writeFile(wav, canonical(2, 44100, bits, data)));
-        if (!image.endsWith(".wav"))
-            QVERIFY(encode(wav, dir.filePath(image)));
-        const QList<qint32> expected = wide(data, bits == 16 ? 2 : 3, bits == 20 ? 4 : 0);
-        OpenedImage opened = openImage(dir.filePath(image));
-        QVERIFY(opened.image);
-        QCOMPARE(opened.image->sampleBits(), bits);
-        char narrow[4 * 5000];
-        for (const qint64 pos :
-            {qint64(0), qint64(4000), qint64(30000), qint64(17), qint64(43000)}) {
-            QList<qint32> got(5000 * 2);
-            const qint64 n = opened.image->readFramesAtDepth(got.data(), pos, 5000);
-            QCOMPARE(n, qMin<qint64>(5000, 44100 - pos));
-            QCOMPARE(got.mid(0, n * 2), expected.mid(pos * 2, n * 2));
-            QCOMPARE(opened.image->readFrames(narrow, pos + n / 2, 10), 10);
         }
     }
 
