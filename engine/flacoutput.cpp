@@ -44,7 +44,7 @@ FlacOutput::~FlacOutput()
 
 QString FlacOutput::suffix() const
 {
-    return QStringLiteral(".flac");
+    return flacFileSuffix;
 }
 
 // STREAMINFO counts samples in 36 bits.

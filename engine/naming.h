@@ -38,8 +38,9 @@ struct FolderPlan
 FolderPlan planFolders(
     const QString &discPerformer, const QString &discTitle, bool subArtist, bool subAlbum);
 
-// What every WAV track file's name ends with.
+// What every WAV and every FLAC track file's name ends with.
 constexpr QLatin1String trackFileSuffix(".wav");
+constexpr QLatin1String flacFileSuffix(".flac");
 
 // The track's file name, its suffix included, never a path; disc is what
 // "%5" gives.
