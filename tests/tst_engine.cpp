@@ -249,12 +249,22 @@ private slots:
         QVERIFY(filesBelow(disc.dir.path()) == whole);
     }
 
+    void fullDisk_data()
+    {
+        QTest::addColumn<QString>("track");
+        QTest::newRow("wav") << "01.wav";
+        QTest::newRow("flac") << "01.flac";
+    }
+
     // A full disk (a file-size limit, in a child process) ends the sheet with
     // the older track file untouched and no part file left behind.
     void fullDisk()
     {
+        QFETCH(QString, track);
         Disc disc({2, 44100, 16, 300000}, "TRACK 01 AUDIO;INDEX 01 00:00:00");
-        QVERIFY(writeFile(disc.dir.filePath("01.wav"), "old"));
+        disc.settings.outputFormat
+            = track.endsWith("flac") ? OutputFormat::Flac : OutputFormat::Wav;
+        QVERIFY(writeFile(disc.dir.filePath(track), "old"));
         const pid_t child = fork();
         if (child == 0) {
             const rlimit limit {65536, 65536};
@@ -266,7 +276,7 @@ private slots:
         int status = -1;
         QCOMPARE(waitpid(child, &status, 0), child);
         QCOMPARE(status, 1 << 8);
-        QVERIFY(filesBelow(disc.dir.path()) == disc.expected({"01.wav=old"}));
+        QVERIFY(filesBelow(disc.dir.path()) == disc.expected({track + "=old"}));
     }
 };
 
@@ -274,8 +284,8 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     TestEngine engine;
-    return QTest::qExec(&engine, argc, argv) | runImageTests(argc, argv)
-        | runSheetTests(argc, argv) | runFlacTests(argc, argv);
+    return QTest::qExec(&engine, argc, argv) | runImageTests(argc, argv) | runSheetTests(argc, argv)
+        | runFlacTests(argc, argv);
 }
 
 #include "tst_engine.moc"
