@@ -106,6 +106,11 @@ Rival shnsplitRival(const Image &image, const QString &out);
 // flac -d or wvunpack writing the whole image to a WAV file.
 Rival decoderRival(const Image &image, const QString &out);
 Rival ffmpegRival(const Image &image, const QString &out);
+// For FLAC tracks: flac -5 of the whole image (after flac -d for a FLAC
+// image), shnsplit -o flac, and ffmpeg writing every track as FLAC.
+Rival flacWholeRival(const Image &image, const QString &out);
+Rival shnsplitFlacRival(const Image &image, const QString &out);
+Rival ffmpegTracksRival(const Image &image, const QString &out);
 
 // Empties dest (keeping the folder), outside every timing.
 void clearFolder(const QString &dest);

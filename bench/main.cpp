@@ -1,7 +1,8 @@
 // Times whole extraction runs through the window on large generated images:
 // WAV images against the machine's copy limit (cp of the image) and shnsplit,
 // FLAC and WavPack images against their reference decoders, shnsplit and
-// ffmpeg; and watches memory, the event loop and Stop while it does. Last,
+// ffmpeg, FLAC tracks against flac -5, shnsplit and ffmpeg writing FLAC; and
+// watches memory, the event loop and Stop while it does. Last,
 // batches of many small sheets show whether the cost per sheet holds.
 // ./bench/run builds and starts it; see README.md, "Performance".
 
@@ -45,6 +46,10 @@ const ImagePlan imagePlans[] = {
     {"hd40", Format::Wav, "hd40", false, 40, 96000, 24, 4, true},
     {"flac74", Format::Flac, "music74", true, 74, 44100, 16, 5, true},
     {"wv74", Format::WavPack, "music74", true, 74, 44100, 16, 5, true},
+    // FLAC tracks, from the music as WAV, from it as FLAC, and from 24-bit music.
+    {"flacout74", Format::Wav, "music74", true, 74, 44100, 16, 5, true, true},
+    {"flacout-flac74", Format::Flac, "music74", true, 74, 44100, 16, 5, true, true},
+    {"flacout-hd40", Format::Wav, "music40hd", true, 40, 96000, 24, 6, true, true},
 };
 
 // Log lines per measurement of a line's cost: several screens full, so that
@@ -221,6 +226,16 @@ QList<RivalTimes> Bench::rivals(const Image &image, bool speedTargets)
         result << RivalTimes {rival, {}, {}};
     };
     const bool wav = image.format == Format::Wav;
+    // Against the WAV image: at most flac -5 of it, faster than shnsplit, and
+    // ffmpeg's ratio reported; the others have no targets.
+    if (image.flacTracks) {
+        const bool targets = wav && image.bits == 16;
+        add(flacWholeRival(image, m_rivalOut), targets ? m_targets.perDecoder : 0, false);
+        if (wav && image.bits == 16)
+            add(shnsplitFlacRival(image, m_rivalOut), m_targets.perSplitter, true);
+        add(ffmpegTracksRival(image, m_rivalOut), 0, false);
+        return result;
+    }
     if (wav)
         add(cpRival(image, m_rivalOut), image.bits == 16 ? m_targets.perCp16 : m_targets.perCp24,
             false);
@@ -264,7 +279,9 @@ void Bench::checkOutput(ImageResult &r)
     }
     const QString problem = checkTracks(r.image, windowTracks(m_runOut));
     if (problem.isEmpty())
-        r.checks << QStringLiteral("all %1 track files match the audio as WAV byte for byte")
+        r.checks << (r.image.flacTracks
+                ? QStringLiteral("all %1 FLAC tracks decode to the audio as WAV byte for byte")
+                : QStringLiteral("all %1 track files match the audio as WAV byte for byte"))
                         .arg(r.image.trackStarts.size());
     else
         r.problems << problem;
