@@ -104,14 +104,7 @@ private slots:
             held = wav20(dir.filePath("image.wav"), data);
         else
             QVERIFY(writeFile(dir.filePath("image.wav"), canonical(2, rate, bits, data)));
-        if (!image.endsWith(".wav")) {
-            const QStringList encoder = image.endsWith(".wv")
-                ? QStringList {"wavpack", "-q", "-y", "image.wav", "-o", image}
-                : QStringList {"flac", "-s", "-f", "-o", image, "image.wav"};
-            QCOMPARE(
-                QProcess::execute("sh", {"-c", "cd " + dir.path() + " && " + encoder.join(' ')}),
-                0);
-        }
+        QVERIFY(image.endsWith(".wav") || encode(dir.filePath("image.wav"), dir.filePath(image)));
         const QByteArray sheet = lines("TITLE A;FILE \"" + image.toUtf8()
             + "\" WAVE;TRACK 01 AUDIO;INDEX 01 00:00:37;TRACK 02 AUDIO;INDEX 00 00:01:05;"
               "INDEX 01 00:02:00;TRACK 03 AUDIO;INDEX 01 00:03:01");

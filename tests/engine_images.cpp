@@ -9,14 +9,6 @@ using namespace TestFiles;
 
 namespace {
 
-// Debian's encoders make the FLAC and WavPack images; ./test installs them.
-bool encode(const QString &wav, const QString &image)
-{
-    if (image.endsWith(".wv"))
-        return QProcess::execute("wavpack", {"-q", "-y", wav, "-o", image}) == 0;
-    return QProcess::execute("flac", {"-s", "-f", "--channel-map=none", "-o", image, wav}) == 0;
-}
-
 // Noise in the given format; 32 bits are floating-point samples.
 QString wavImage(const QTemporaryDir &dir, int channels, int rate, int bits, int seconds = 3)
 {

@@ -6,6 +6,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QMap>
+#include <QProcess>
 
 // Files in and out of a test's temporary folders.
 namespace TestFiles {
@@ -50,6 +51,14 @@ inline QMap<QString, QByteArray> filesBelow(const QString &dir, const QString &f
         files.insert(QDir(dir).relativeFilePath(path), readFile(path));
     }
     return files;
+}
+
+// Debian's encoders make the FLAC and WavPack images; ./test installs them.
+inline bool encode(const QString &wav, const QString &image)
+{
+    if (image.endsWith(".wv"))
+        return QProcess::execute("wavpack", {"-q", "-y", wav, "-o", image}) == 0;
+    return QProcess::execute("flac", {"-s", "-f", "--channel-map=none", "-o", image, wav}) == 0;
 }
 
 } // namespace TestFiles
