@@ -142,7 +142,7 @@ private slots:
         QVERIFY(
             writeFile(dir.filePath("image.wav"), canonical(2, 44100, 16, samples(88200, 2, 16))));
         const Split done = split(dir,
-            lines("REM GENRE \"Post Rock\";REM DATE 1999;REM DISCID 8A0B3C0D;"
+            lines("REM GENRE \"Post Rock\";rem  Date 1999;REM DISCID 8A0B3C0D;"
                   "REM COMMENT \"Ripped\x01 with care\";REM DISCNUMBER 2;REM TOTALDISCS 3;"
                   "REM REPLAYGAIN_ALBUM_GAIN -7.50 dB;REM REPLAYGAIN_ALBUM_PEAK 0.988;"
                   "CATALOG 0724384960650;PERFORMER \"Disc Band\";SONGWRITER \"Disc Writer\";"
