@@ -175,8 +175,9 @@ private slots:
         QTest::addColumn<QStringList>(
             "files");                      // beside the sheet: name=width x height, or =junk, =huge
         QTest::addColumn<QString>("said"); // the line about the cover, or the picture embedded
-        QTest::newRow("first-name-then-suffix-any-case") << QStringList {"Folder.png=4x2",
-            "COVER.JPG=5x3", "front.jpeg=6x6"} << "COVER.JPG image/jpeg 5x3x32";
+        QTest::newRow("first-name-then-suffix-any-case")
+            << QStringList {"Folder.png=4x2", "cover.png=3x3", "COVER.JPG=5x3", "front.jpeg=6x6"}
+            << "COVER.JPG image/jpeg 5x3x32";
         QTest::newRow("png") << QStringList {"cover.png=7x1"} << "cover.png image/png 7x1x32";
         QTest::newRow("unreadable-refused") << QStringList {"cover.png=junk", "folder.jpg=2x2"}
                                             << "I Disc: Cover {dir}/cover.png not embedded: it "
