@@ -253,7 +253,7 @@ private slots:
     {
         QTest::addColumn<QString>("track");
         QTest::newRow("wav") << "01.wav";
-        QTest::newRow("flac") << "01.flac";
+        QTest::newRow("flac-in-its-last-write") << "01.flac";
     }
 
     // A full disk (a file-size limit, in a child process) ends the sheet with
@@ -261,14 +261,18 @@ private slots:
     void fullDisk()
     {
         QFETCH(QString, track);
-        // Under 1 MiB of FLAC, which reaches the disk in one write at the end.
-        Disc disc({2, 44100, 16, 200000}, "TRACK 01 AUDIO;INDEX 01 00:00:00");
-        disc.settings.outputFormat
-            = track.endsWith("flac") ? OutputFormat::Flac : OutputFormat::Wav;
+        Disc disc({2, 44100, 16, 300000}, "TRACK 01 AUDIO;INDEX 01 00:00:00");
+        const bool flac = track.endsWith("flac");
+        disc.settings.outputFormat = flac ? OutputFormat::Flac : OutputFormat::Wav;
+        // FLAC: 10 bytes short of the whole track, so that only the last
+        // write, at the end of the track, meets the limit.
+        RecordingHost probe;
+        const quint64 size
+            = flac && disc.split(probe) ? QFileInfo(disc.dir.filePath(track)).size() - 10 : 65536;
         QVERIFY(writeFile(disc.dir.filePath(track), "old"));
         const pid_t child = fork();
         if (child == 0) {
-            const rlimit limit {65536, 65536};
+            const rlimit limit {size, size};
             signal(SIGXFSZ, SIG_IGN);
             setrlimit(RLIMIT_FSIZE, &limit);
             RecordingHost host;
