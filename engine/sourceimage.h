@@ -27,6 +27,17 @@ public:
     // Like readFrames, but into count * channels 32-bit samples at the image's own depth
     // (sign-extended, not shifted): what a FLAC track of the image holds.
     virtual qint64 readFramesAtDepth(qint32 *dest, qint64 pos, qint64 count) = 0;
+    // The same frames without a copy, where the file already holds them as
+    // the tracks do (16-bit WAV): data points into memory the reader keeps
+    // until its next call, for the caller to write out as they are. Returns
+    // how many frames it lends, 0 where the caller must use readFrames.
+    virtual qint64 lendFrames(qint64 pos, qint64 count, const char *&data)
+    {
+        Q_UNUSED(pos);
+        Q_UNUSED(count);
+        data = nullptr;
+        return 0;
+    }
     // True once a read met audio it could not decode. The frames delivered
     // before are good; nothing after them is.
     virtual bool readFailed() const { return false; }
