@@ -111,7 +111,7 @@ private slots:
         const QString bad = m_work.filePath("Bad.cue");
         QVERIFY(writeFile(bad, "COMPOSER x\n"));
         QVERIFY(start(sheets + QStringList {bad},
-            {{main, "key", "alt+u", "Down"}, {main, "key", "alt+e"},
+            {{main, "key", "alt+u"}, {main, "key", "Down"}, {main, "key", "alt+e"},
                 {"^Information$", "key", "Return"}},
             expected));
 
