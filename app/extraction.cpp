@@ -43,8 +43,8 @@ void WMain::on_actionStartExtraction_triggered()
 
 void WMain::setRunControlsEnabled(bool enabled)
 {
-    const QList<QWidget *> widgets
-        = {destPath, subArtist, subAlbum, cbOverwrite, trackFormat, btnExtract, cuelist, btnBrowse};
+    const QList<QWidget *> widgets = {destPath, subArtist, subAlbum, cbOverwrite, outputFormat,
+        trackFormat, btnExtract, cuelist, btnBrowse};
     for (QWidget *w : widgets)
         w->setEnabled(enabled);
     for (QAction *a : {actionAdd, actionRemove, actionStartExtraction, actionQuit})
@@ -126,6 +126,7 @@ ExtractionSettings WMain::currentSettings() const
     settings.overwrite = cbOverwrite->isChecked();
     settings.trackFormat = trackFormat->currentText();
     settings.sheetEncodings = m_sheetEncodings->chosen();
+    settings.outputFormat = chosenOutput();
     return settings;
 }
 

@@ -45,6 +45,9 @@ WMain::WMain()
     // Qt 6's combo box has no textChanged(QString) for the by-name wiring to
     // find; the preview must still follow every edit.
     connect(trackFormat, &QComboBox::editTextChanged, this, &WMain::on_trackFormat_textChanged);
+    // The preview ends with the chosen output's suffix.
+    connect(outputFormat, &QComboBox::currentIndexChanged, this,
+        [this] { on_trackFormat_textChanged(QString()); });
     // Completing from the presets would turn a typed "%1" into "%1 %3"; the
     // presets stay in the list to be picked.
     trackFormat->setCompleter(nullptr);

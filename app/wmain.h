@@ -64,6 +64,7 @@ private:
     void loadPreferences();
     void savePreferences();
     ExtractionSettings currentSettings() const;
+    OutputFormat chosenOutput() const;
 
     // Track files written by the current run, so that two tracks of one run
     // never silently land on the same name.

@@ -53,9 +53,11 @@ public:
     {
     }
 
-    void fill(char *out, qint64 bytes)
+    // 16-bit frames, or 24-bit ones whose low byte is noise.
+    void fill(char *out, qint64 bytes, int bits = 16)
     {
-        for (qint64 i = 0; i < bytes; i += 4) {
+        const int frame = bits / 4;
+        for (qint64 i = 0; i + frame <= bytes; i += frame) {
             if (m_chordLeft-- <= 0)
                 newChord();
             double left = 0;
@@ -68,8 +70,17 @@ public:
                 right += y * t.right;
             }
             const quint64 noise = m_noise.next();
-            qToLittleEndian<qint16>(sample(left + int(noise % 129) - 64), out + i);
-            qToLittleEndian<qint16>(sample(right + int((noise >> 32) % 129) - 64), out + i + 2);
+            const qint16 l = sample(left + int(noise % 129) - 64);
+            const qint16 r = sample(right + int((noise >> 32) % 129) - 64);
+            if (bits == 16) {
+                qToLittleEndian<qint16>(l, out + i);
+                qToLittleEndian<qint16>(r, out + i + 2);
+                continue;
+            }
+            out[i] = char(noise >> 8);
+            qToLittleEndian<qint16>(l, out + i + 1);
+            out[i + 3] = char(noise >> 40);
+            qToLittleEndian<qint16>(r, out + i + 4);
         }
     }
 
@@ -173,7 +184,7 @@ bool writeWav(const Image &image, const ImagePlan &plan)
     for (qint64 left = dataBytes; left > 0;) {
         const qint64 n = qMin(left, ioBlock);
         if (plan.music)
-            music.fill(block.get(), ioBlock);
+            music.fill(block.get(), ioBlock, plan.bits);
         else
             noise.fill(block.get(), ioBlock);
         if (file.write(block.get(), n) != n)
@@ -260,6 +271,7 @@ Image makeImage(const QString &dir, const ImagePlan &plan, int tracks)
     image.bits = plan.bits;
     image.frames = qint64(plan.minutes) * 60 * plan.rate;
     image.trackStarts = trackStarts(qint64(plan.minutes) * 60 * 75, tracks, plan.seed);
+    image.flacTracks = plan.flacTracks;
     if ((!QFileInfo::exists(image.wavPath) && !writeWav(image, plan)) || !writeSheet(image)
         || (plan.format != Format::Wav && !encode(image)))
         return Image();
@@ -319,6 +331,44 @@ QString checkTrack(QFile &source, const Image &image, qint64 first, qint64 end, 
 
 } // namespace
 
+namespace {
+
+// A FLAC track decoded by flac -d to raw samples, against the WAV's slice.
+QString checkFlacTrack(
+    QFile &source, const Image &image, qint64 first, qint64 end, const QString &path)
+{
+    const QString raw = path + QStringLiteral(".raw");
+    const int frame = image.channels * (image.bits / 8);
+    const bool decoded
+        = QProcess::execute(QStringLiteral("flac"),
+              {QStringLiteral("-s"), QStringLiteral("-d"), QStringLiteral("-f"),
+                  QStringLiteral("--force-raw-format"), QStringLiteral("--endian=little"),
+                  QStringLiteral("--sign=signed"), QStringLiteral("-o"), raw, path})
+        == 0;
+    QFile track(raw);
+    QString problem;
+    if (!decoded || !track.open(QIODevice::ReadOnly))
+        problem = QStringLiteral("flac -d cannot decode %1").arg(path);
+    else if (track.size() != (end - first) * frame)
+        problem = QStringLiteral("%1 holds %2 frames, not %3")
+                      .arg(path)
+                      .arg(track.size() / frame)
+                      .arg(end - first);
+    const qint64 piece = 1 << 20;
+    std::unique_ptr<char[]> a(new char[piece]);
+    std::unique_ptr<char[]> b(new char[piece]);
+    for (qint64 at = 0; problem.isEmpty() && at < track.size(); at += piece) {
+        const qint64 n = qMin(piece, track.size() - at);
+        if (!readAt(source, 44 + first * frame + at, a.get(), n) || !readAt(track, at, b.get(), n)
+            || std::memcmp(a.get(), b.get(), n) != 0)
+            problem = QStringLiteral("%1 differs from the image").arg(path);
+    }
+    QFile::remove(raw);
+    return problem;
+}
+
+} // namespace
+
 QString checkTracks(const Image &image, const QStringList &trackFiles)
 {
     if (trackFiles.size() != image.trackStarts.size())
@@ -332,7 +382,9 @@ QString checkTracks(const Image &image, const QStringList &trackFiles)
         const qint64 first = image.trackStarts[t] * image.rate / 75;
         const qint64 end
             = t + 1 < trackFiles.size() ? image.trackStarts[t + 1] * image.rate / 75 : image.frames;
-        const QString problem = checkTrack(source, image, first, end, trackFiles[t]);
+        const QString problem = image.flacTracks
+            ? checkFlacTrack(source, image, first, end, trackFiles[t])
+            : checkTrack(source, image, first, end, trackFiles[t]);
         if (!problem.isEmpty())
             return problem;
     }

@@ -23,8 +23,7 @@ public:
     ~AvImage() override;
 
     qint64 readFrames(char *dest, qint64 pos, qint64 count) override;
-    // Like readFrames, but into count * channels 32-bit samples at the image's own depth.
-    qint64 readFramesAtDepth(qint32 *dest, qint64 pos, qint64 count);
+    qint64 readFramesAtDepth(qint32 *dest, qint64 pos, qint64 count) override;
 
 private:
     explicit AvImage(const QString &path)

@@ -19,8 +19,7 @@ public:
     qint64 frameCount() const final { return m_length; }
     bool readFailed() const final { return m_failed; }
     qint64 framesPerTurn() const final { return decodedSamplesPerTurn / m_channels; }
-    // The image's own sample width in bits, 16 to 32.
-    int sampleBits() const { return m_bits; }
+    int sampleBits() const final { return m_bits; }
 
 protected:
     explicit DecodedImage(const QString &path)

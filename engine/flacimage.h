@@ -21,6 +21,7 @@ public:
     ~FlacImage() override;
 
     qint64 readFrames(char *dest, qint64 pos, qint64 count) override;
+    qint64 readFramesAtDepth(qint32 *dest, qint64 pos, qint64 count) override;
 
 private:
     explicit FlacImage(const QString &path)
@@ -28,8 +29,10 @@ private:
     {
     }
     QString start() override;
+    qint64 read(char *dest, qint64 pos, qint64 count, bool atDepth);
     bool seekTo(qint64 pos);
     void takePending();
+    void interleave(char *dest, const FLAC__int32 *const channels[], qint64 from, qint64 frames);
     void decode();
 
     static FLAC__StreamDecoderWriteStatus onFrame(const FLAC__StreamDecoder *,
@@ -49,11 +52,15 @@ private:
     qint64 m_next = 0;
     qint64 m_wanted = 0;
     qint64 m_got = 0;
+    // Whether the read in progress wants 32-bit samples at the image's depth
+    // rather than 16-bit ones; m_frameBytes follows it.
+    bool m_atDepth = false;
+    qint64 m_frameBytes = 0;
 
     // The sample number of the next frame the decoder will hand over.
     qint64 m_decodePos = 0;
-    // Decoded frames not asked for yet, as 16-bit samples: the tail of the
-    // last block, ending at m_decodePos.
+    // Decoded frames not asked for yet, as the read in progress wants them:
+    // the tail of the last block, ending at m_decodePos.
     QByteArray m_pending;
     qint64 m_pendingFrames = 0;
     // The decoder reported damage; the next frame it hands over is not the

@@ -87,6 +87,8 @@ QString WavPackImage::start()
         return ImageRefusal::unknownLength();
     // Samples come right-justified in as many bytes as the source had.
     m_shift = bytes * 8 - 16;
+    m_bits = qMin(m_bits, bytes * 8);
+    m_depthShift = bytes * 8 - m_bits;
     m_endAt = m_length;
     m_scratch.resize(size_t(scratchFrames * m_channels));
     return QString();
@@ -99,6 +101,20 @@ qint64 WavPackImage::readFrames(char *dest, qint64 pos, qint64 count)
     if (!moveTo(pos))
         return 0;
     return unpack(dest, qMin(count, m_endAt - pos));
+}
+
+qint64 WavPackImage::readFramesAtDepth(qint32 *dest, qint64 pos, qint64 count)
+{
+    if (m_failed || pos < 0 || count <= 0 || pos >= m_endAt)
+        return 0;
+    if (!moveTo(pos))
+        return 0;
+    const qint64 got = unpackSome(dest, qMin(count, m_endAt - pos));
+    if (m_depthShift > 0) {
+        for (qint64 i = 0; i < got * m_channels; ++i)
+            dest[i] >>= m_depthShift;
+    }
+    return got;
 }
 
 bool WavPackImage::moveTo(qint64 pos)

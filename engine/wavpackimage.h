@@ -20,6 +20,7 @@ public:
     ~WavPackImage() override;
 
     qint64 readFrames(char *dest, qint64 pos, qint64 count) override;
+    qint64 readFramesAtDepth(qint32 *dest, qint64 pos, qint64 count) override;
 
 private:
     explicit WavPackImage(const QString &path)
@@ -34,6 +35,9 @@ private:
 
     WavpackContext *m_context = nullptr;
     int m_shift = 0;
+    // How far libwavpack's samples stand above the image's depth: it hands
+    // 20-bit samples over in the upper bits of 24.
+    int m_depthShift = 0;
     // The sample index of the next frame libwavpack will unpack.
     qint64 m_decodePos = 0;
     // Where the audio was found to end (a cut-off file); m_length until then.

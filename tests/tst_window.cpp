@@ -101,6 +101,17 @@ private slots:
             !w.subArtist->isChecked() && !w.subAlbum->isChecked() && w.cbOverwrite->isChecked());
     }
 
+    // The preview follows the output chosen; "%5" is the disc number.
+    void previewSuffix()
+    {
+        WMain w;
+        w.trackFormat->setEditText("%5-%1");
+        w.outputFormat->setCurrentIndex(1);
+        QCOMPARE(w.trackFormatLabel->text(), "1-01.flac");
+        w.outputFormat->setCurrentIndex(0);
+        QCOMPARE(w.trackFormatLabel->text(), "1-01.wav");
+    }
+
     // The CUE list remembers how large its rows are; a row that leaves takes
     // its width along, a sort moves the sizes with their rows, and a new font
     // measures the rest again.
@@ -224,9 +235,10 @@ private slots:
         }
         w.addFileList(paths);
         // Message boxes are modal: each is answered from inside its own loop.
-        int boxes = 0;
+        int boxes = 0, choiceOpen = 0;
         QTimer answer;
-        connect(&answer, &QTimer::timeout, [&boxes] {
+        connect(&answer, &QTimer::timeout, [&] {
+            choiceOpen += w.btnStop->isEnabled() && w.outputFormat->isEnabled();
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
                 ++boxes, box->accept();
         });
@@ -244,6 +256,7 @@ private slots:
         QTEST(left.join(' '), "left");
         QTEST(filesBelow(dest, "*.wav").keys().join(' '), "written");
         QTEST(boxes, "boxes");
+        QCOMPARE(choiceOpen, 0); // the output cannot change during a run
         // However the run ended, Stop is off again and the rest is usable.
         QVERIFY(!w.stopRequested && !w.btnStop->isEnabled() && !w.actionStop->isEnabled());
         QVERIFY(w.btnExtract->isEnabled() && w.cuelist->isEnabled() && w.actionAdd->isEnabled());
