@@ -10,20 +10,28 @@ using namespace TestFiles;
 namespace {
 
 // Debian's encoders make the FLAC and WavPack images; ./test installs them.
-bool encode(const QString &wav, const QString &image)
+// A hybrid WavPack image is lossy alone and lossless with its correction file.
+bool encode(const QString &wav, const QString &image, bool hybrid = false)
 {
+    const QStringList lossy = hybrid ? QStringList {"-b3", "-c"} : QStringList();
     if (image.endsWith(".wv"))
-        return QProcess::execute("wavpack", {"-q", "-y", wav, "-o", image}) == 0;
+        return QProcess::execute("wavpack", lossy + QStringList {"-q", "-y", wav, "-o", image})
+            == 0;
     return QProcess::execute("flac", {"-s", "-f", "--channel-map=none", "-o", image, wav}) == 0;
 }
 
-// Noise in the given format; 32 bits are floating-point samples.
+// Noise in the given format; 32 bits are floating-point samples, 20 bits lie
+// in a 24-bit container whose low 4 bits are zero.
 QString wavImage(const QTemporaryDir &dir, int channels, int rate, int bits, int seconds = 3)
 {
     const QString path = dir.filePath("source.wav");
-    writeFile(path,
-        riffWave({chunk("fmt ", fmtBody(channels, rate, bits, bits == 32 ? 3 : 1)),
-            chunk("data", samples(rate * seconds, channels, bits))}));
+    QByteArray data = samples(rate * seconds, channels, bits == 20 ? 24 : bits);
+    for (qsizetype i = 0; bits == 20 && i < data.size(); i += 3)
+        data[i] = char(data[i] & 0xf0);
+    const QByteArray fmt = bits != 20 ? fmtBody(channels, rate, bits, bits == 32 ? 3 : 1)
+                                      : fmtBody(channels, rate, 24, 0xfffe) + le(22, 2) + le(20, 2)
+            + le(0, 4) + QByteArray::fromHex("0100000000001000800000aa00389b71");
+    writeFile(path, riffWave({chunk("fmt ", fmt), chunk("data", data)}));
     return path;
 }
 
@@ -70,13 +78,21 @@ class TestImages : public QObject
 private slots:
     void sameTracksAsWav_data()
     {
-        QTest::addColumn<QList<int>>("format"); // channels, rate, bits
+        QTest::addColumn<QList<int>>("format"); // channels, rate, bits[, hybrid WavPack]
         QTest::addColumn<QString>("indexes");   // what follows INDEX, "," between tracks
         // flac's blocks hold 4096 frames: 40 CD frames at 44.1 kHz (23520
         // frames) end inside one, 16 at 96 kHz (20480 frames) at the edge of
-        // one. Every image has a track longer than one decoded piece.
-        QTest::newRow("stereo-16bit-pregap-boundary-inside-block") << QList<int> {
-            2, 44100, 16} << "01 00:00:00,01 00:00:40,00 00:00:60\nINDEX 01 00:00:70";
+        // one, 80 and 81 (47040, 47628) in the same one. Every image has a
+        // track longer than one decoded piece.
+        QTest::newRow("stereo-16bit-pregaps-longer-and-shorter-than-a-block")
+            << QList<int> {2, 44100, 16}
+            << "01 00:00:00,01 00:00:40,00 00:00:60\nINDEX 01 00:00:70,00 00:00:80\nINDEX 01 "
+               "00:00:81";
+        // Track 2 starts before track 1 ends: the image is read backwards.
+        QTest::newRow("overlapping-tracks-8-channels-at-the-limit")
+            << QList<int> {8, 48000, 24} << "01 00:00:00,01 00:00:40\nINDEX 00 00:00:50";
+        QTest::newRow("20bit-in-24bit-container-hybrid-wavpack-beside-its-correction")
+            << QList<int> {2, 44100, 20, 1} << "01 00:00:00,01 00:00:40";
         QTest::newRow("mono-24bit-96000-boundary-at-block-edge")
             << QList<int> {1, 96000, 24} << "01 00:00:00,01 00:00:16";
         QTest::newRow("six-channels-24bit-96000-first-track-late")
@@ -89,7 +105,8 @@ private slots:
         QFETCH(QString, indexes);
         QTemporaryDir dir;
         const QString wav = wavImage(dir, format[0], format[1], format[2]);
-        QVERIFY(encode(wav, dir.filePath("image.flac")) && encode(wav, dir.filePath("image.wv")));
+        QVERIFY(encode(wav, dir.filePath("image.flac"))
+            && encode(wav, dir.filePath("image.wv"), format.value(3)));
         const Run copied = split(dir, sheet("source.wav", indexes.split(',')));
         QCOMPARE(copied.files.size(), indexes.count(',') + 1);
         for (const QString image : {"image.flac", "image.wv"}) {
@@ -116,7 +133,7 @@ private slots:
         row("flac-length-not-stated", "flac no-length",
             "the stream's header does not state its length");
         row("unknown-format", "txt", "not a WAV, FLAC or WavPack file");
-        row("flac-behind-id3v2-tag", "flac id3", "");
+        row("flac-behind-id3v2-tag-over-127-bytes", "flac id3", "");
         row("track-starts-where-image-ends", "wv",
             "E {dir}/Disc.cue: The image ends before track 2 starts", "00:03:00");
         row("track-starts-one-cd-frame-before-end", "flac", "", "00:02:74");
@@ -134,8 +151,8 @@ private slots:
         QVERIFY(format == "txt" ? writeFile(dir.filePath(name), "not audio")
                                 : encode(wavImage(dir, 2, 44100, bits), dir.filePath(name)));
         QByteArray bytes = readFile(dir.filePath(name));
-        if (recipe.contains("id3")) // a tag of 10 bytes behind its 10-byte header
-            bytes.prepend(QByteArray("ID3\x03\0\0\0\0\0\x0a", 10) + QByteArray(10, '\0'));
+        if (recipe.contains("id3")) // a tag of 200 (1 * 128 + 72) bytes behind its 10-byte header
+            bytes.prepend(QByteArray("ID3\x03\0\0\0\0\x01\x48", 10) + QByteArray(200, '\0'));
         if (recipe.contains("no-length")) // STREAMINFO's 36-bit sample count
             bytes.replace(21, 5, char(bytes[21] & 0xf0) + QByteArray(4, '\0'));
         QVERIFY(writeFile(dir.filePath(name), bytes));
@@ -185,6 +202,9 @@ private slots:
         const QByteArray audio = run.files.value("2.wav").mid(44);
         QVERIFY(!cutOff || (audio.size() > 0 && audio.size() < whole.value("2.wav").size() - 44));
         QVERIFY(whole.value("2.wav").mid(44).startsWith(audio));
+        // Both sizes in the header count the audio the track really holds.
+        QCOMPARE(run.files.value("2.wav").left(44),
+            cutOff ? canonicalHeader(2, 44100, 16, quint32(audio.size())) : QByteArray());
     }
 
     void standIn_data()
@@ -199,6 +219,8 @@ private slots:
         row("two-flac-so-wavpack", "Album.flac,ALBUM.flac,album.WV", "Album.wav",
             "I Disc: Using album.WV for Album.wav");
         row("flac-for-default-wav", "Disc.flac", "", "I Disc: Using Disc.flac for Disc.wav");
+        row("name-with-dots", "Vol. 2.flac", "Vol. 2.wav",
+            "I Disc: Using Vol. 2.flac for Vol. 2.wav");
         row("none-for-flac", "Album.flac.wav,Album.ape", "Album.flac",
             "E {dir}/Disc.cue: Cannot find {dir}/Album.flac");
     }
