@@ -188,9 +188,11 @@ private slots:
             if (stop)
                 QTimer::singleShot(0, w.btnStop, &QPushButton::click);
             const int logged = w.loglist->count();
-            QTimer::singleShot(0, &w, [&w, logged] {
+            bool offered = false;
+            QTimer::singleShot(0, &w, [&w, logged, &offered] {
                 if (w.loglist->count() == logged) // refused before it started
                     return;
+                offered = w.btnExtract->isEnabled() || w.actionStartExtraction->isEnabled();
                 w.btnExtract->click();
                 w.actionStartExtraction->trigger(); // as from the menu
                 QTest::keyClick(&w, Qt::Key_E, Qt::AltModifier);
@@ -200,6 +202,7 @@ private slots:
             w.btnExtract->click();
             QCOMPARE(w.loglist->findItems("Extraction started", Qt::MatchStartsWith).size(),
                 qsizetype(w.loglist->count() > logged));
+            QVERIFY(!offered);
 
             QStringList left;
             for (int row = 0; row < w.cuelist->count(); ++row) {
