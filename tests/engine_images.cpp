@@ -26,11 +26,13 @@ QString wavImage(const QTemporaryDir &dir, int channels, int rate, int bits, int
 {
     const QString path = dir.filePath("source.wav");
     QByteArray data = samples(rate * seconds, channels, bits == 20 ? 24 : bits);
-    for (qsizetype i = 0; bits == 20 && i < data.size(); i += 3)
-        data[i] = char(data[i] & 0xf0);
-    const QByteArray fmt = bits != 20 ? fmtBody(channels, rate, bits, bits == 32 ? 3 : 1)
-                                      : fmtBody(channels, rate, 24, 0xfffe) + le(22, 2) + le(20, 2)
-            + le(0, 4) + QByteArray::fromHex("0100000000001000800000aa00389b71");
+    QByteArray fmt = fmtBody(channels, rate, bits, bits == 32 ? 3 : 1);
+    if (bits == 20) { // the extension names the valid bits, then PCM's format code
+        fmt = fmtBody(channels, rate, 24, 0xfffe) + le(22, 2) + le(20, 2) + le(0, 4)
+            + QByteArray::fromHex("0100000000001000800000aa00389b71");
+        for (qsizetype i = 0; i < data.size(); i += 3)
+            data[i] = char(data[i] & 0xf0);
+    }
     writeFile(path, riffWave({chunk("fmt ", fmt), chunk("data", data)}));
     return path;
 }
@@ -89,14 +91,12 @@ private slots:
             << "01 00:00:00,01 00:00:40,00 00:00:60\nINDEX 01 00:00:70,00 00:00:80\nINDEX 01 "
                "00:00:81";
         // Track 2 starts before track 1 ends: the image is read backwards.
-        QTest::newRow("overlapping-tracks-8-channels-at-the-limit")
-            << QList<int> {8, 48000, 24} << "01 00:00:00,01 00:00:40\nINDEX 00 00:00:50";
+        QTest::newRow("overlapping-tracks-8-channels-at-the-limit-first-track-late")
+            << QList<int> {8, 48000, 24} << "01 00:01:00,01 00:01:10\nINDEX 00 00:01:20";
         QTest::newRow("20bit-in-24bit-container-hybrid-wavpack-beside-its-correction")
             << QList<int> {2, 44100, 20, 1} << "01 00:00:00,01 00:00:40";
         QTest::newRow("mono-24bit-96000-boundary-at-block-edge")
             << QList<int> {1, 96000, 24} << "01 00:00:00,01 00:00:16";
-        QTest::newRow("six-channels-24bit-96000-first-track-late")
-            << QList<int> {6, 96000, 24} << "01 00:01:20,01 00:01:36";
     }
 
     void sameTracksAsWav()

@@ -176,7 +176,6 @@ private slots:
         splitRow("data-chunk-cut-short", {2, 44100, 16, 3000, 0, 5000},
             one + "TRACK 02 AUDIO;INDEX 01 00:00:06", "O", "%1", "01.wav=old",
             "E {cue}: The image ends before track 02 starts");
-        splitRow("fmt-extension", {2, 44100, 16, 3000, 2}, one, "O", "%1", "01.wav=0-3000");
         splitRow("track-past-the-image", stereo, one + "TRACK 02 AUDIO;INDEX 01 00:00:10", "O",
             "%1", "01.wav=old", "E {cue}: The image ends before track 02 starts");
         splitRow("overwrite-off-skips", stereo, two, "", "%1", "01.wav=old,02.wav=1176-3000");
