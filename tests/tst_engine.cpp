@@ -176,6 +176,8 @@ private slots:
         splitRow("data-chunk-cut-short", {2, 44100, 16, 3000, 0, 5000},
             one + "TRACK 02 AUDIO;INDEX 01 00:00:06", "O", "%1", "01.wav=old",
             "E {cue}: The image ends before track 02 starts");
+        splitRow("32bit-refused", {2, 44100, 32, 3000}, one, "O", "%1", "01.wav=old",
+            "E {cue}: Failed to open {dir}/image.wav");
         splitRow("track-past-the-image", stereo, one + "TRACK 02 AUDIO;INDEX 01 00:00:10", "O",
             "%1", "01.wav=old", "E {cue}: The image ends before track 02 starts");
         splitRow("overwrite-off-skips", stereo, two, "", "%1", "01.wav=old,02.wav=1176-3000");
@@ -187,8 +189,8 @@ private slots:
             "01.wav=old,Band/Album/01 Band - Track 01.wav=0-3000");
         splitRow("unsafe-characters", stereo,
             "PERFORMER \"AC/DC\";TITLE \"Why?\";TRACK 01 AUDIO;PERFORMER \"A*B\";"
-            "TITLE \"Rock &\x01 Roll: +`n` \\ x\";INDEX 01 00:00:00",
-            "AB", "\"%2\" %3", "01.wav=old,AC-DC/Why/A-B Rock and Roll_ _'n' _ x.wav=0-3000");
+            "TITLE \"Rock &\x01 Roll: +`n` \\ x %2\";INDEX 01 00:00:00",
+            "AB", "\"%2\" %3", "01.wav=old,AC-DC/Why/A-B Rock and Roll_ _'n' _ x %2.wav=0-3000");
         // "." and ".." name no folder of their own; alone, the album folder
         // is named after both.
         const QByteArray dots = "PERFORMER \"..\";TITLE \".\";" + one;
