@@ -1,5 +1,6 @@
 #include "wmain.h"
 
+#include "sheetencodings.h"
 #include "unpackcue.h"
 #include "windowhost.h"
 
@@ -124,6 +125,7 @@ ExtractionSettings WMain::currentSettings() const
     settings.subAlbum = subAlbum->isChecked();
     settings.overwrite = cbOverwrite->isChecked();
     settings.trackFormat = trackFormat->currentText();
+    settings.sheetEncodings = m_sheetEncodings->chosen();
     return settings;
 }
 

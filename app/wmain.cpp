@@ -3,6 +3,7 @@
 #include "logdelegate.h"
 #include "naming.h"
 #include "rowsizecache.h"
+#include "sheetencodings.h"
 
 #include <QComboBox>
 #include <QLoggingCategory>
@@ -40,6 +41,7 @@ WMain::WMain()
     // The CUE list lays out all of its rows again whenever a split sheet
     // leaves it; its delegate keeps that from measuring every path each time.
     cuelist->setItemDelegate(new RowSizeCache(cuelist->model(), cuelist));
+    m_sheetEncodings = new SheetEncodings(cuelist, actionRemove);
     // Qt 6's combo box has no textChanged(QString) for the by-name wiring to
     // find; the preview must still follow every edit.
     connect(trackFormat, &QComboBox::editTextChanged, this, &WMain::on_trackFormat_textChanged);

@@ -16,6 +16,7 @@
 
 class QDragEnterEvent;
 class QDropEvent;
+class SheetEncodings;
 
 class WMain : public QMainWindow, public Ui_WMain
 {
@@ -70,4 +71,6 @@ private:
     // One icon per kind of log line, read once: a new icon for every line
     // reads its image file again for every row the panel draws.
     QHash<QString, QIcon> m_logIcons;
+    // The CUE list's context menu, encoding choices and tooltips.
+    SheetEncodings *m_sheetEncodings = nullptr;
 };

@@ -85,9 +85,10 @@ QString defaultWavPath(const QString &fname)
 class SheetReader
 {
 public:
-    SheetReader(EngineHost &host, const QString &fname, CueSheet &sheet)
+    SheetReader(EngineHost &host, const QString &fname, CueSheet &sheet, const QString &encoding)
         : m_host(host)
         , m_fname(fname)
+        , m_encoding(encoding)
         , m_native(QDir::toNativeSeparators(fname))
         , m_sheet(sheet)
     {
@@ -112,6 +113,7 @@ private:
 
     EngineHost &m_host;
     const QString m_fname;
+    const QString m_encoding;
     const QString m_native;
     CueSheet &m_sheet;
     const LinePatterns m_patterns;
@@ -150,7 +152,9 @@ bool SheetReader::run()
     m_sheet.performer = EngineText::tr("Unknown Artist");
     m_sheet.title = EngineText::tr("Unknown Title");
     m_sheet.wavFile = defaultWavPath(m_fname);
-    SheetLines lines(decodeSheetText(bytes));
+    const SheetText decoded = decodeSheetText(bytes, m_encoding);
+    m_sheet.encoding = decoded.label();
+    SheetLines lines(decoded.text);
     return readLines(lines) && finish();
 }
 
@@ -274,7 +278,7 @@ bool SheetReader::finish()
 
 } // namespace
 
-bool readCueSheet(EngineHost &host, const QString &fname, CueSheet &sheet)
+bool readCueSheet(EngineHost &host, const QString &fname, CueSheet &sheet, const QString &encoding)
 {
-    return SheetReader(host, fname, sheet).run();
+    return SheetReader(host, fname, sheet, encoding).run();
 }

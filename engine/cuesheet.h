@@ -22,6 +22,8 @@ struct CueSheet
     QList<CueTrack> tracks;
     // When wavFile stands in for a missing file, the file the sheet named.
     QString namedFile {};
+    // The encoding the sheet's text was read in, as the user reads it.
+    QString encoding {};
 };
 
 // The audio of the image that no track file gets: everything before the first

@@ -34,11 +34,13 @@ QString toFname(const QString &s)
     r.remove(QLatin1Char('?'));
     r.replace(QLatin1Char('*'), QLatin1Char('-'));
     // Controls come from sheets in another encoding than the one guessed, or
-    // from a ripper's bug; no name should carry them. Blanks among them (a
-    // tab, a line break) become one space below, as any other blank does.
+    // from a ripper's bug, and replacement characters from an encoding chosen
+    // that cannot read the sheet; no name should carry them. Blanks among them
+    // (a tab, a line break) become one space below, as any other blank does.
     r.removeIf([](QChar c) {
         const char16_t u = c.unicode();
-        return (u < 0x20 || (u >= 0x7f && u <= 0x9f)) && !c.isSpace();
+        return (u < 0x20 || (u >= 0x7f && u <= 0x9f) || c == QChar::ReplacementCharacter)
+            && !c.isSpace();
     });
     return r.simplified().trimmed();
 }

@@ -295,11 +295,18 @@ bool TrackWriter::moveChunk(QFile &out, qint64 position, qint64 frames, qint64 &
     got = 0;
     while (got < frames) {
         const qint64 want = qMin(frames - got, pieceFrames);
-        const qint64 n = m_source.readFrames(buf, position + got, want);
+        // Frames the image lends are written straight from it: one copy of
+        // each byte instead of two.
+        const char *data = nullptr;
+        qint64 n = m_source.lendFrames(position + got, want, data);
+        if (n <= 0) {
+            n = m_source.readFrames(buf, position + got, want);
+            data = buf;
+        }
         if (n <= 0)
             return true;
         const qint64 bytes = n * m_frameBytes;
-        if (out.write(buf, bytes) != bytes)
+        if (out.write(data, bytes) != bytes)
             return false;
         got += n;
         if (n < want)
@@ -320,10 +327,12 @@ void TrackWriter::reportUnwritten()
     const UnwrittenAudio unwritten = unwrittenAudio(m_sheet);
     if (unwritten.frames == 0)
         return;
+    const QString seconds = QString::number(unwritten.frames / 75.0, 'f', 2);
     m_host.information(m_prefix
-        + tr("Pregap audio not written: %1 s in %2 tracks")
-              .arg(QString::number(unwritten.frames / 75.0, 'f', 2))
-              .arg(unwritten.tracks));
+        + (unwritten.tracks == 1 ? tr("Pregap audio not written: %1 s in 1 track").arg(seconds)
+                                 : tr("Pregap audio not written: %1 s in %2 tracks")
+                                       .arg(seconds)
+                                       .arg(unwritten.tracks)));
 }
 
 TrackRange TrackWriter::trackRange(const CueTrack &track) const

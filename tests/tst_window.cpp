@@ -6,8 +6,10 @@
 #include "testfiles.h"
 #include "wmain.h"
 
+#include <QMenu>
 #include <QMessageBox>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 #include <QtTest>
 
 using namespace WavBuilder;
@@ -57,9 +59,17 @@ private slots:
             return image(
                 w.screen()->grabWindow(w.winId(), area.x(), area.y(), area.width(), area.height()));
         };
+        // A line naming two paths, far wider than the panel, and one whose
+        // right-to-left name runs past its edge.
+        const QString path = QString("/home/user/Music/rips/Some Band - Some Album.cue: Writing "
+                                     "/home/user/Music/out/Some Band/Some Album/07 Some Band - "
+                                     "A Title.wav... ")
+                                 .repeated(2);
         for (int i = 1; i <= 30; ++i) {
             const int before = turns;
-            w.logerror(QString("line %1 ").arg(i).repeated(i == 3 ? 60 : 1));
+            w.logerror(i == 3 ? path
+                    : i == 2  ? "/home/user/" + QString("שלום עולם ").repeated(40)
+                              : QString("line %1 ").arg(i));
             QCOMPARE(turns, before + 1);
             QCOMPARE(log->currentRow(), i - 1);
             const QRect row = log->visualItemRect(log->item(i - 1));
@@ -121,6 +131,57 @@ private slots:
         w.cuelist->setFont(QFont(w.cuelist->font().family(), 30));
         const QRect tall = w.cuelist->visualItemRect(w.cuelist->item(0));
         QVERIFY(narrow.width() < wide.width() && tall.height() > narrow.height());
+    }
+
+    // The CUE list's menu, opened with the Menu key, chooses how the selected
+    // sheet is read; its tooltip says so, both passes use the choice, and the
+    // choice leaves the list with the sheet.
+    void encodingChosenFromTheMenu()
+    {
+        QTemporaryDir dir;
+        const QString cue = dir.filePath("disc.cue");
+        QVERIFY(writeFile(cue,
+            QStringEncoder("windows-1254")
+                .encode("PERFORMER Tarkan\nTITLE \"Şımarık\"\nFILE \"Şarkı.wav\" WAVE\n"
+                        "TRACK 01 AUDIO\nINDEX 01 0:0:0\n")));
+        QVERIFY(writeFile(dir.filePath("Şarkı.wav"), canonical(1, 8000, 16, samples(80, 1, 16))));
+        WMain w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.destPath->setText(dir.path());
+        w.subArtist->setChecked(true);
+        w.subAlbum->setChecked(true);
+        w.trackFormat->setEditText("%1");
+        const auto tooltip = [&w] {
+            const QPoint at = w.cuelist->visualItemRect(w.cuelist->item(0)).center();
+            QHelpEvent help(QEvent::ToolTip, at, w.cuelist->viewport()->mapToGlobal(at));
+            QApplication::sendEvent(w.cuelist->viewport(), &help);
+            return QToolTip::text();
+        };
+        w.addFileList({cue});
+        QVERIFY(tooltip().contains("Þýmarýk") && tooltip().contains("Windows-1252 (detected)"));
+        w.cuelist->setCurrentRow(0);
+        // What the platform makes of the Menu key.
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, {}, {});
+        QApplication::sendEvent(w.cuelist, &key);
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        const QList<QAction *> encodings = menu->actions().value(0)->menu()->actions();
+        const auto turkish = std::find_if(encodings.cbegin(), encodings.cend(),
+            [](QAction *a) { return a->text() == "Windows-1254"; });
+        QVERIFY(turkish != encodings.cend());
+        (*turkish)->trigger();
+        menu->close();
+        QVERIFY(tooltip().contains("Şımarık") && tooltip().contains("Windows-1254 (chosen)"));
+        encodings.first()->trigger(); // "Automatic" undoes the choice
+        QVERIFY(tooltip().contains("Windows-1252 (detected)"));
+        (*turkish)->trigger();
+        w.btnExtract->click();
+        QCOMPARE(filesBelow(dir.path(), "*.wav").keys(),
+            QStringList({"Tarkan/Şımarık/01.wav", "Şarkı.wav"}));
+        QCOMPARE(w.cuelist->count(), 0);
+        w.addFileList({cue});
+        QVERIFY(tooltip().contains("Windows-1252 (detected)"));
     }
 
     void runs_data()
