@@ -13,10 +13,8 @@ namespace {
 // A hybrid WavPack image is lossy alone and lossless with its correction file.
 bool encode(const QString &wav, const QString &image, bool hybrid = false)
 {
-    const QStringList lossy = hybrid ? QStringList {"-b3", "-c"} : QStringList();
-    if (image.endsWith(".wv"))
-        return QProcess::execute("wavpack", lossy + QStringList {"-q", "-y", wav, "-o", image})
-            == 0;
+    if (image.endsWith(".wv")) // -b3c: 3 bits a sample, and the correction file
+        return QProcess::execute("wavpack", {hybrid ? "-qb3c" : "-q", "-y", wav, "-o", image}) == 0;
     return QProcess::execute("flac", {"-s", "-f", "--channel-map=none", "-o", image, wav}) == 0;
 }
 
@@ -88,13 +86,13 @@ private slots:
         // track longer than one decoded piece.
         QTest::newRow("stereo-16bit-pregaps-longer-and-shorter-than-a-block")
             << QList<int> {2, 44100, 16}
-            << "01 00:00:00,01 00:00:40,00 00:00:60\nINDEX 01 00:00:70,00 00:00:80\nINDEX 01 "
-               "00:00:81";
+            << "01 0:0:0,01 0:0:40,00 0:0:60\nINDEX 01 0:0:70,00 0:0:80\nINDEX 01 0:0:81";
         // Track 2 starts before track 1 ends: the image is read backwards.
-        QTest::newRow("overlapping-tracks-8-channels-at-the-limit-first-track-late")
-            << QList<int> {8, 48000, 24} << "01 00:01:00,01 00:01:10\nINDEX 00 00:01:20";
-        QTest::newRow("20bit-in-24bit-container-hybrid-wavpack-beside-its-correction")
-            << QList<int> {2, 44100, 20, 1} << "01 00:00:00,01 00:00:40";
+        // 8 channels, the limit; the first track late, the second inside it.
+        QTest::newRow("8ch-overlap")
+            << QList<int> {8, 48000, 24} << "01 0:1:0,01 0:1:10\nINDEX 00 0:1:20";
+        // 20 bits in a 24-bit container; WavPack hybrid with its correction file.
+        QTest::newRow("20bit-hybrid") << QList<int> {2, 44100, 20, 1} << "01 0:0:0,01 0:0:40";
         QTest::newRow("mono-24bit-96000-boundary-at-block-edge")
             << QList<int> {1, 96000, 24} << "01 00:00:00,01 00:00:16";
     }
@@ -219,8 +217,7 @@ private slots:
         row("two-flac-so-wavpack", "Album.flac,ALBUM.flac,album.WV", "Album.wav",
             "I Disc: Using album.WV for Album.wav");
         row("flac-for-default-wav", "Disc.flac", "", "I Disc: Using Disc.flac for Disc.wav");
-        row("name-with-dots", "Vol. 2.flac", "Vol. 2.wav",
-            "I Disc: Using Vol. 2.flac for Vol. 2.wav");
+        row("dotted-name", "Vol. 2.flac", "Vol. 2.wav", "I Disc: Using Vol. 2.flac for Vol. 2.wav");
         row("none-for-flac", "Album.flac.wav,Album.ape", "Album.flac",
             "E {dir}/Disc.cue: Cannot find {dir}/Album.flac");
     }

@@ -91,11 +91,11 @@ private slots:
         QCoreApplication::processEvents();
         QVERIFY(w.devicePixelRatio() != 1 || onScreen() == image(log->grab()));
         // Page Down and Page Up go as far as in the stock list.
-        for (const Qt::Key key : {Qt::Key_PageDown, Qt::Key_PageUp}) {
-            for (QListWidget *list : {log, &plain}) {
-                list->setCurrentRow(12);
-                QTest::keyClick(list, key);
-            }
+        log->setCurrentRow(12);
+        plain.setCurrentRow(12);
+        for (const Qt::Key key : {Qt::Key_PageDown, Qt::Key_PageUp, Qt::Key_PageUp}) {
+            QTest::keyClick(log, key);
+            QTest::keyClick(&plain, key);
             QCOMPARE(log->currentRow(), plain.currentRow());
         }
     }
