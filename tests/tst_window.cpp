@@ -8,6 +8,7 @@
 
 #include <QMenu>
 #include <QMessageBox>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QToolTip>
 #include <QtTest>
@@ -98,6 +99,80 @@ private slots:
             QTest::keyClick(&plain, key);
             QCOMPARE(log->currentRow(), plain.currentRow());
         }
+    }
+
+    void longLineDrawnAsByTheStockList_data()
+    {
+        QTest::addColumn<QString>("line");     // logged once short lines fill the panel
+        QTest::addColumn<bool>("rightToLeft"); // the window laid out right to left
+        QTest::addColumn<int>("across");   // the bar across dragged to this share of its range, %
+        QTest::addColumn<QString>("next"); // logged after that; empty: none
+        const QString path = QString("/home/user/Music/rips/Some Band - Some Album.cue: Writing "
+                                     "/home/user/Music/out/Some Band/Some Album/07 Some Band - "
+                                     "A Title.wav... ")
+                                 .repeated(2);
+        QTest::newRow("path-scrolled-across") << path << false << 50 << QString();
+        QTest::newRow("shorter-path-after-scrolling-to-the-end")
+            << path << false << 100 << path.chopped(12);
+        QTest::newRow("arabic-name-past-the-edge")
+            << "/home/user/" + QString("مرحبا بالعالم ").repeated(40) << false << 0 << QString();
+        QTest::newRow("path-scrolled-to-its-start-in-a-right-to-left-window")
+            << path << true << 100 << QString();
+    }
+
+    // What the panel draws of a line wider than itself is what the toolkit's
+    // own list draws, and what a full repaint draws, wherever the user
+    // scrolled across and whichever way the window and the line's names run.
+    // The bar across that the line brings leaves the line in view.
+    void longLineDrawnAsByTheStockList()
+    {
+        QFETCH(QString, line);
+        QFETCH(bool, rightToLeft);
+        QFETCH(int, across);
+        QFETCH(QString, next);
+        WMain w;
+        if (rightToLeft)
+            w.setLayoutDirection(Qt::RightToLeft);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QListWidget *log = w.loglist;
+        QListWidget plain(log->parentWidget());
+        plain.setGeometry(log->geometry().translated(log->parentWidget()->width(), 0));
+        plain.setUniformItemSizes(true);
+        plain.setSelectionMode(QAbstractItemView::NoSelection);
+        const auto image = [](const QPixmap &pixmap) {
+            return pixmap.toImage().convertToFormat(QImage::Format_RGB32);
+        };
+        const auto onScreen = [&] {
+            const QRect area(log->mapTo(&w, QPoint()), log->size());
+            return image(
+                w.screen()->grabWindow(w.winId(), area.x(), area.y(), area.width(), area.height()));
+        };
+        const auto add = [&](const QString &text) {
+            w.logerror(text);
+            const int last = log->count() - 1;
+            plain.addItem(new QListWidgetItem(log->item(last)->icon(), text));
+            plain.setCurrentRow(last);
+            plain.scrollToItem(plain.item(last));
+        };
+        for (int i = 1; i <= 40; ++i)
+            add(QString("line %1").arg(i));
+        add(line);
+        const QRect row = log->visualItemRect(log->item(40));
+        QVERIFY(row.top() >= 0 && row.bottom() < log->viewport()->height());
+        for (QListWidget *list : {log, &plain}) {
+            QScrollBar *bar = list->horizontalScrollBar();
+            QVERIFY(bar->maximum() > 0);
+            bar->setValue(bar->maximum() * across / 100);
+        }
+        QCoreApplication::processEvents();
+        if (!next.isEmpty())
+            add(next);
+        QCOMPARE(onScreen(), image(log->grab()));
+        // The stock list shows its bar across a turn later, over the line.
+        QCoreApplication::processEvents();
+        plain.verticalScrollBar()->setValue(plain.verticalScrollBar()->maximum());
+        QCOMPARE(image(log->grab()), image(plain.grab()));
     }
 
     // The three choices the end-to-end test leaves alone, none at its default.
