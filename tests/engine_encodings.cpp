@@ -232,6 +232,10 @@ private slots:
             << ""
             << "Кино – Gruppa|4 tracks|01  Low|02  Track 02|3  High|…|"
                "Text encoding: Windows-1251 (detected)";
+        QTest::newRow("three-tracks-all-shown")
+            << kino + "TITLE Gruppa;FILE disc.wav WAVE;" + tracks << ""
+            << "Кино – Gruppa|3 tracks|01  Low|02  Track 02|3  High|"
+               "Text encoding: Windows-1251 (detected)";
         QTest::newRow("one-track-utf8")
             << QByteArray("FILE disc.wav WAVE;TRACK 1 AUDIO;INDEX 01 0:0:0") << ""
             << "Various (No information) – disc|1 track|1  Track 1|"

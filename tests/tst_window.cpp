@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <QTextDocument>
 #include <QToolTip>
 #include <QtTest>
 
@@ -220,8 +221,9 @@ private slots:
     }
 
     // The CUE list's menu, opened with the Menu key, chooses how the selected
-    // sheet is read; its tooltip says so, both passes use the choice, and the
-    // choice leaves the list with the sheet.
+    // sheets are read; their tooltips say so (a title that looks like markup
+    // as it is written), both passes use the choice, and the choice leaves
+    // the list with the sheet.
     void encodingChosenFromTheMenu()
     {
         QTemporaryDir dir;
@@ -229,6 +231,11 @@ private slots:
         QVERIFY(writeFile(cue,
             QStringEncoder("windows-1254")
                 .encode("PERFORMER Tarkan\nTITLE \"Şımarık\"\nFILE \"Şarkı.wav\" WAVE\n"
+                        "TRACK 01 AUDIO\nINDEX 01 0:0:0\n")));
+        const QString live = dir.filePath("live.cue");
+        QVERIFY(writeFile(live,
+            QStringEncoder("windows-1254")
+                .encode("PERFORMER Tarkan\nTITLE \"Şımarık <b>Live</b>\"\nFILE \"Şarkı.wav\" WAVE\n"
                         "TRACK 01 AUDIO\nINDEX 01 0:0:0\n")));
         QVERIFY(writeFile(dir.filePath("Şarkı.wav"), canonical(1, 8000, 16, samples(80, 1, 16))));
         WMain w;
@@ -238,15 +245,16 @@ private slots:
         w.subArtist->setChecked(true);
         w.subAlbum->setChecked(true);
         w.trackFormat->setEditText("%1");
-        const auto tooltip = [&w] {
-            const QPoint at = w.cuelist->visualItemRect(w.cuelist->item(0)).center();
+        const auto tooltip = [&w](int row = 0) {
+            const QPoint at = w.cuelist->visualItemRect(w.cuelist->item(row)).center();
             QHelpEvent help(QEvent::ToolTip, at, w.cuelist->viewport()->mapToGlobal(at));
             QApplication::sendEvent(w.cuelist->viewport(), &help);
             return QToolTip::text();
         };
-        w.addFileList({cue});
+        w.addFileList({cue, live});
         QVERIFY(tooltip().contains("Þýmarýk") && tooltip().contains("Windows-1252 (detected)"));
         w.cuelist->setCurrentRow(0);
+        w.cuelist->selectAll();
         // What the platform makes of the Menu key.
         QContextMenuEvent key(QContextMenuEvent::Keyboard, {}, {});
         QApplication::sendEvent(w.cuelist, &key);
@@ -259,9 +267,15 @@ private slots:
         (*turkish)->trigger();
         menu->close();
         QVERIFY(tooltip().contains("Şımarık") && tooltip().contains("Windows-1254 (chosen)"));
+        QTextDocument shown;
+        shown.setHtml(tooltip(1));
+        QVERIFY2(shown.toPlainText().contains("Tarkan – Şımarık <b>Live</b>")
+                && shown.toPlainText().contains("Windows-1254 (chosen)"),
+            qPrintable(shown.toPlainText()));
         encodings.first()->trigger(); // "Automatic" undoes the choice
         QVERIFY(tooltip().contains("Windows-1252 (detected)"));
         (*turkish)->trigger();
+        delete w.cuelist->takeItem(1);
         w.btnExtract->click();
         QCOMPARE(filesBelow(dir.path(), "*.wav").keys(),
             QStringList({"Tarkan/Şımarık/01.wav", "Şarkı.wav"}));
