@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QSettings>
+#include <QSplitter>
 
 // The widgets are the preferences while the program runs; the store is read
 // once here and written once when the window goes away.
@@ -18,6 +19,8 @@ void WMain::loadPreferences()
     cbOverwrite->setChecked(settings.value(QStringLiteral("overwriteExisting"), false).toBool());
     trackFormat->setEditText(
         settings.value(QStringLiteral("trackFormat"), QString(defaultTrackFormat)).toString());
+    restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
+    splitter->restoreState(settings.value(QStringLiteral("splitter")).toByteArray());
 }
 
 void WMain::savePreferences()
@@ -28,6 +31,8 @@ void WMain::savePreferences()
     settings.setValue(QStringLiteral("subfolderAlbums"), subAlbum->isChecked());
     settings.setValue(QStringLiteral("overwriteExisting"), cbOverwrite->isChecked());
     settings.setValue(QStringLiteral("trackFormat"), trackFormat->currentText());
+    settings.setValue(QStringLiteral("geometry"), saveGeometry());
+    settings.setValue(QStringLiteral("splitter"), splitter->saveState());
 }
 
 void WMain::on_trackFormat_textChanged(const QString &)
