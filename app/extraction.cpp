@@ -60,7 +60,10 @@ void WMain::doExtract()
         sheets << cuelist->item(row)->text();
     }
     WindowHost host(*this);
-    switch (ExtractionRun(host, currentSettings()).run(sheets)) {
+    const ExtractionRun::Outcome outcome = ExtractionRun(host, currentSettings()).run(sheets);
+    if (m_closeAfterRun)
+        return; // the window goes; a box would hold it up
+    switch (outcome) {
     case ExtractionRun::Outcome::CheckFailed:
         // The failed sheets are selected: Remove takes exactly them out.
         for (int row = 0; row < cuelist->count(); ++row) {

@@ -67,6 +67,7 @@ QStringList ExtractionRun::check(const QStringList &sheets)
         if (m_progress.due())
             m_host.progress(m_progress);
     }
+    m_host.progress(m_progress);
     return failed;
 }
 

@@ -18,7 +18,8 @@ void RunProgress::startChecks(int sheets)
     m_framesDone = 0;
     m_extracting = false;
     m_passClock.start();
-    m_shownClock.invalidate();
+    // The start of a pass is shown at once; the next update waits its turn.
+    m_shownClock.start();
 }
 
 void RunProgress::sheetChecked(qint64 frames)
@@ -33,7 +34,7 @@ void RunProgress::startExtraction()
     m_framesDone = 0;
     m_extracting = true;
     m_passClock.start();
-    m_shownClock.invalidate();
+    m_shownClock.start();
 }
 
 void RunProgress::addFrames(qint64 frames)
@@ -48,7 +49,7 @@ void RunProgress::sheetDone()
 
 bool RunProgress::due()
 {
-    if (m_shownClock.isValid() && m_shownClock.elapsed() < shownEveryMs)
+    if (m_shownClock.elapsed() < shownEveryMs)
         return false;
     m_shownClock.start();
     return true;

@@ -22,6 +22,7 @@ using L = QList<qint64>;
 
 int runImageTests(int argc, char **argv);
 int runSheetTests(int argc, char **argv);
+int runRunTests(int argc, char **argv);
 
 namespace {
 
@@ -273,8 +274,8 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     TestEngine engine;
-    return QTest::qExec(&engine, argc, argv) | runImageTests(argc, argv)
-        | runSheetTests(argc, argv);
+    return QTest::qExec(&engine, argc, argv) | runImageTests(argc, argv) | runSheetTests(argc, argv)
+        | runRunTests(argc, argv);
 }
 
 #include "tst_engine.moc"

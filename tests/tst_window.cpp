@@ -7,6 +7,8 @@
 #include "wmain.h"
 
 #include <QMessageBox>
+#include <QProgressBar>
+#include <QStatusBar>
 #include <QStyledItemDelegate>
 #include <QtTest>
 
@@ -115,22 +117,27 @@ private slots:
         // Sheets by name; "!" adds a line the parser refuses, "#" puts a file
         // where the sheet's album folder would go.
         QTest::addColumn<QString>("sheets");
-        QTest::addColumn<bool>("stop");    // Stop clicked at the run's first turn of the event loop
+        QTest::addColumn<QString>(
+            "stop"); // at the run's first turn: Stop clicked or the window closed
         QTest::addColumn<QString>("left"); // the list afterwards, "*" marking a selected entry
         QTest::addColumn<QString>("written");
         QTest::addColumn<int>("boxes");
-        const auto row = [](const char *tag, const char *sheets, bool stop, const char *left,
+        const auto row = [](const char *tag, const char *sheets, const char *stop, const char *left,
                              const char *written, int boxes) {
             QTest::newRow(tag) << sheets << stop << left << written << boxes;
         };
-        row("good-sheets-split-and-leave-the-list", "b a", false, "", "Band/a/01.wav Band/b/01.wav",
+        row("good-sheets-split-and-leave-the-list", "b a", "", "", "Band/a/01.wav Band/b/01.wav",
             0);
         // Marked wherever they sort, in the list's case-sensitive order.
-        row("every-bad-sheet-marked-nothing-written", "a B! c D! e f! g", false, "*B *D a c e *f g",
+        row("every-bad-sheet-marked-nothing-written", "a B! c D! e f! g", "", "*B *D a c e *f g",
             "", 1);
-        row("failure-while-splitting-ends-the-pass", "a b# c", false, "*b c", "Band/a/01.wav", 1);
-        row("stop-reaches-the-engine", "a b", true, "*a *b", "", 1);
-        row("empty-list-refused", "", false, "", "", 1);
+        // Selected, and the first of them scrolled into view, out of many.
+        row("bad-sheet-far-down-in-view", "a b c d e f g h i j k l m n o p q r s t u v w x y z!",
+            "", "a b c d e f g h i j k l m n o p q r s t u v w x y *z", "", 1);
+        row("failure-while-splitting-ends-the-pass", "a b# c", "", "*b c", "Band/a/01.wav", 1);
+        row("stop-reaches-the-engine", "a b", "stop", "*a *b", "", 1);
+        row("closing-the-window-stops-the-run", "a b", "close", "*a *b", "", 0);
+        row("empty-list-refused", "", "", "", "", 1);
     }
 
     void runs()
@@ -170,10 +177,28 @@ private slots:
                 ++boxes, box->accept();
         });
         answer.start(0);
-        QFETCH(bool, stop);
-        if (stop)
+        // What the progress bar showed at each turn of the event loop.
+        QStringList shown;
+        connect(&answer, &QTimer::timeout, [&] {
+            if (!w.statusBar()->isHidden()
+                && shown.value(shown.size() - 1) != w.progressBar->text())
+                shown << w.progressBar->text();
+        });
+        QFETCH(QString, stop);
+        if (stop == "stop")
             QTimer::singleShot(0, w.btnStop, &QPushButton::click);
+        if (stop == "close")
+            QTimer::singleShot(0, &w, &QWidget::close);
+        w.show();
         w.btnExtract->click();
+        QCOMPARE(w.isHidden(), stop == "close");
+        QVERIFY(w.statusBar()->isHidden());
+        const QList<QListWidgetItem *> failed = w.cuelist->selectedItems();
+        QVERIFY(failed.isEmpty()
+            || w.cuelist->viewport()->rect().contains(w.cuelist->visualItemRect(failed.first())));
+        if (QTest::currentDataTag() == QByteArray("good-sheets-split-and-leave-the-list"))
+            QCOMPARE(
+                shown.join('|'), "Checking 1 of 2|Checking 2 of 2|0 of 2 sheets|2 of 2 sheets");
 
         QStringList left;
         for (int row = 0; row < w.cuelist->count(); ++row) {
