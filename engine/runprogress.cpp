@@ -71,7 +71,8 @@ QString RunProgress::text() const
         return EngineText::tr("Checking %1 of %2")
             .arg(qMin(m_sheetsDone + 1, m_sheets))
             .arg(m_sheets);
-    const QString left = timeLeft();
+    const QString left
+        = timeLeft(m_passClock.isValid() ? m_passClock.elapsed() : 0, m_framesDone, m_framesTotal);
     if (left.isEmpty())
         return EngineText::tr("%1 of %2 sheets").arg(m_sheetsDone).arg(m_sheets);
     return EngineText::tr("%1 of %2 sheets, about %3 left")
@@ -80,15 +81,13 @@ QString RunProgress::text() const
         .arg(left);
 }
 
-// The time so far, scaled by the frames still to come: "1:05", "1:02:05".
-QString RunProgress::timeLeft() const
+// The time so far, scaled by the frames still to come.
+QString RunProgress::timeLeft(qint64 elapsedMs, qint64 done, qint64 total)
 {
-    const qint64 elapsed = m_passClock.isValid() ? m_passClock.elapsed() : 0;
-    if (elapsed < estimateAfterMs || m_framesDone <= 0 || m_framesTotal <= 0)
+    if (elapsedMs < estimateAfterMs || done <= 0 || total <= 0)
         return QString();
-    const qint64 rest = qMax<qint64>(0, m_framesTotal - m_framesDone);
-    const qint64 seconds
-        = qint64(double(elapsed) * double(rest) / double(m_framesDone) / 1000.0 + 0.5);
+    const qint64 rest = qMax<qint64>(0, total - done);
+    const qint64 seconds = qRound64(double(elapsedMs) * double(rest) / double(done) / 1000.0);
     const QString minutesSeconds
         = QStringLiteral("%1:%2").arg(seconds / 60 % 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
     if (seconds < 3600)

@@ -25,12 +25,11 @@ public:
     // "Checking 3 of 10", or "2 of 10 sheets, about 1:05 left".
     QString text() const;
 
-    qint64 framesDone() const { return m_framesDone; }
-    qint64 framesTotal() const { return m_framesTotal; }
+    // The time left when done of total took elapsedMs: "1:05", "1:02:05",
+    // or nothing while an estimate would still swing too much.
+    static QString timeLeft(qint64 elapsedMs, qint64 done, qint64 total);
 
 private:
-    QString timeLeft() const;
-
     int m_sheets = 0;
     int m_sheetsDone = 0;
     qint64 m_framesTotal = 0;

@@ -8,6 +8,7 @@
 
 using namespace WavBuilder;
 using namespace TestFiles;
+using L = QList<qint64>;
 
 // A host that notes the run's figures at every yield point and every update
 // of the display, each change once: what a display would show, throttle or not.
@@ -84,6 +85,24 @@ private slots:
         const QStringList twice {added.arg(found.size()), added.arg(0)};
         QCOMPARE(
             host.lines, sheets.isEmpty() ? QStringList(2, "I No CUE sheets in " + path) : twice);
+    }
+
+    void timeLeft_data()
+    {
+        QTest::addColumn<L>("figures"); // ms so far, frames done, frames in all
+        QTest::addColumn<QString>("left");
+        QTest::newRow("none-in-the-first-two-seconds") << L {1999, 1, 4} << "";
+        QTest::newRow("none-before-any-frame") << L {5000, 0, 4} << "";
+        QTest::newRow("seconds") << L {2000, 1, 4} << "0:06";
+        QTest::newRow("minutes") << L {20000, 1, 4} << "1:00";
+        QTest::newRow("hours") << L {3601000, 1, 2} << "1:00:01";
+        QTest::newRow("done") << L {9000, 4, 4} << "0:00";
+    }
+
+    void timeLeft()
+    {
+        QFETCH(L, figures);
+        QTEST(RunProgress::timeLeft(figures[0], figures[1], figures[2]), "left");
     }
 
     // Two discs of two tracks, one track of the first already there and kept:

@@ -8,6 +8,7 @@
 
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
 #include <QtTest>
@@ -79,18 +80,29 @@ private slots:
         QCOMPARE(onScreen(), image(log->grab()));
     }
 
-    // The three choices the end-to-end test leaves alone, none at its default.
+    // The three choices the end-to-end test leaves alone, none at its default,
+    // and the window's size with the line between list and log.
     void preferencesKept()
     {
+        QList<int> sizes;
         {
             WMain w;
             w.subArtist->setChecked(false);
             w.subAlbum->setChecked(false);
             w.cbOverwrite->setChecked(true);
+            w.resize(900, 800);
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            w.splitter->setSizes({100, 500});
+            sizes = w.splitter->sizes();
         }
         WMain w;
         QVERIFY(
             !w.subArtist->isChecked() && !w.subAlbum->isChecked() && w.cbOverwrite->isChecked());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.size(), QSize(900, 800));
+        QCOMPARE(w.splitter->sizes(), sizes);
     }
 
     // The CUE list remembers how large its rows are; a row that leaves takes
