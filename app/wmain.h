@@ -59,7 +59,7 @@ public slots:
 
 public:
     // The run's figures in the status bar; nullptr hides the bar.
-    void showProgress(const RunProgress *figures);
+    virtual void showProgress(const RunProgress *figures);
     // A split sheet leaves the list.
     void removeSheet(const QString &fname);
 

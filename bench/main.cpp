@@ -198,6 +198,8 @@ int Bench::runBatches(const QString &dir)
     }
     QDir(out).removeRecursively();
     const int missed = printBatch(bySize);
+    say(addFolderTree(
+        m_window, QDir(dir).filePath(QStringLiteral("tree")), m_options.batchSizes.last()));
     say(QStringLiteral("%1 batch target(s) missed%2")
             .arg(missed)
             .arg(failed ? QStringLiteral("; some batches FAILED (see PROBLEM lines)") : QString()));
@@ -330,6 +332,7 @@ void Bench::timeRound(ImageResult &r, int round)
     r.gapMs << run.longestGapMs;
     r.gapCpuMs << run.longestGapCpuMs;
     r.logMs << run.logMs;
+    r.progressMs << run.progressMs;
     r.lineMs << m_contender.lineCostMs(linesPerProbe);
     r.turns << run.turns;
     for (int i = 0; i < times.size(); ++i) {
