@@ -50,7 +50,11 @@ void WMain::showProgress(const RunProgress *figures)
         statusBar()->hide();
         return;
     }
+    // The bar repaints itself at once on every new value, a screen update of
+    // its own each time; held back, it is drawn with the log's next line.
+    progressBar->setUpdatesEnabled(false);
     progressBar->setValue(figures->permille());
     progressBar->setFormat(figures->text());
+    progressBar->setUpdatesEnabled(true);
     statusBar()->show();
 }

@@ -132,8 +132,12 @@ int SplitCommand::run()
     }
     SheetCollector collector(host);
     QStringList sheets;
-    for (const QString &path : paths)
+    for (const QString &path : paths) {
+        // The window passes over a file that is no sheet; a command says so.
+        if (!QFileInfo(path).isDir() && !isAcceptableSheet(path))
+            host.error(tr("Not a CUE sheet: %1").arg(QDir::toNativeSeparators(path)));
         sheets << collector.add(path);
+    }
     if (sheets.isEmpty())
         return 1;
     sheets.sort();

@@ -6,6 +6,7 @@
 #include "folderwalk.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 
 QString sheetName(const QString &path)
@@ -39,8 +40,16 @@ QStringList SheetCollector::addFolder(const QString &folder)
     for (const QString &dir : found.unreadable)
         m_host.error(EngineText::tr("Cannot read folder %1").arg(QDir::toNativeSeparators(dir)));
     QStringList added;
-    for (const QString &sheet : found.sheets)
+    QElapsedTimer clock;
+    clock.start();
+    // Thousands of sheets take a while to look at, too.
+    for (const QString &sheet : found.sheets) {
         take(sheet, added);
+        if (clock.elapsed() >= 20) {
+            m_host.yieldAndCheckStop();
+            clock.restart();
+        }
+    }
     if (found.sheets.isEmpty())
         m_host.information(EngineText::tr("No CUE sheets in %1").arg(native));
     else

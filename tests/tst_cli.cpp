@@ -73,6 +73,8 @@ private slots:
                "windows-1252 --gaps leave --format wav shelf/A/Alpha.cue"
             << 0 << "Alpha"
             << "Extraction completed";
+        QTest::newRow("a-file-that-is-no-sheet") << "-d {dest} shelf/A/Alpha.wav" << 1 << ""
+                                                 << "Not a CUE sheet: shelf/A/Alpha.wav";
         QTest::newRow("unknown-option") << "-d {dest} --frobnicate shelf" << 2 << ""
                                         << "Usage:";
         QTest::newRow("no-dest") << "shelf" << 2 << ""
@@ -117,8 +119,8 @@ private slots:
         QTest::newRow("logout") << SIGTERM;
     }
 
-    // A track long enough to be mid-way when the signal comes: a sparse image
-    // of a gigabyte of silence. The part file goes, the log says why.
+    // A second track long enough to be mid-way when the signal comes: a sparse
+    // image of a gigabyte of silence. Its part file goes, the log says why.
     void interrupts()
     {
         const QString image = m_work.filePath("long/Long.wav");
@@ -130,14 +132,17 @@ private slots:
         QProcess program;
         program.setWorkingDirectory(m_work.path());
         program.start(SPLITMERE_BINARY, {"--split", "-d", "out", "long"});
-        while (!program.readAllStandardOutput().contains("Writing"))
+        QByteArray said;
+        while (!said.contains("Two.wav...")) {
             QVERIFY(program.waitForReadyRead(60000));
+            said += program.readAllStandardOutput();
+        }
         QFETCH(int, signal);
         ::kill(program.processId(), signal);
         QVERIFY(program.waitForFinished(60000));
         QCOMPARE(program.exitCode(), 128 + signal);
         QVERIFY(program.readAllStandardError().contains("User termination"));
-        QCOMPARE(filesBelow(m_work.filePath("out")).keys(), QStringList());
+        QCOMPARE(filesBelow(m_work.filePath("out")).keys(), {"Band/Long/01 Band - One.wav"});
         QDir(m_work.filePath("long")).removeRecursively();
         QDir(m_work.filePath("out")).removeRecursively();
     }
