@@ -19,9 +19,15 @@ bool isAcceptableSheet(const QString &path)
     const QFileInfo info(path);
     if (!info.exists() || !info.isReadable())
         return false;
-    if (path.trimmed().endsWith(QLatin1String(".cue"), Qt::CaseInsensitive))
+    const QString name = path.trimmed();
+    if (name.endsWith(QLatin1String(".cue"), Qt::CaseInsensitive))
         return info.size() <= maxSheetBytes;
-    return hasEmbeddedSheet(path);
+    // An image named by the user may carry its sheet inside; whether it does
+    // is the check pass's to say, where a missing one is explained. A folder
+    // walk takes only those that do.
+    return info.isFile()
+        && (name.endsWith(QLatin1String(".flac"), Qt::CaseInsensitive)
+            || name.endsWith(QLatin1String(".wv"), Qt::CaseInsensitive));
 }
 
 QStringList SheetCollector::add(const QString &path)

@@ -12,8 +12,8 @@
 // ways is one entry.
 QString sheetName(const QString &path);
 
-// A .cue file (any letter case) or an image carrying its own sheet, that
-// exists, can be read and is not larger than the parser takes.
+// A .cue file (any letter case) that exists, can be read and is not larger
+// than the parser takes, or a readable FLAC or WavPack file (by its suffix).
 bool isAcceptableSheet(const QString &path);
 
 class EngineHost;
