@@ -23,6 +23,9 @@ class TestCli : public QObject
     {
         QDir(m_work.filePath(dest)).removeRecursively();
         QDir(m_work.path()).mkpath(dest);
+        // A track of an earlier run, for --overwrite to replace.
+        if (args.contains("--overwrite"))
+            writeFile(m_work.filePath(dest + "/Alpha-01.wav"), "old");
         QProcess program;
         program.setWorkingDirectory(m_work.path());
         program.start(SPLITMERE_BINARY,
@@ -50,6 +53,7 @@ private slots:
     {
         const QByteArray image = canonical(2, 44100, 16, m_data);
         QVERIFY(disc("shelf/A", "Alpha", image) && disc("shelf/B/C", "Beta", image));
+        QVERIFY(QDir(m_work.path()).mkpath("empty"));
         QVERIFY(disc("bad", "Gamma", image) && QFile::remove(m_work.filePath("bad/Gamma.wav")));
     }
 
@@ -70,9 +74,11 @@ private slots:
                                                    << "Cannot find nowhere";
         QTest::newRow("options-and-a-sheet")
             << "-d {dest} --no-artist-folder --no-album-folder --pattern %4-%1 --encoding "
-               "windows-1252 --gaps leave --format wav shelf/A/Alpha.cue"
+               "windows-1252 --gaps leave --format wav --overwrite shelf/A/Alpha.cue"
             << 0 << "Alpha"
             << "Extraction completed";
+        QTest::newRow("folder-without-sheets") << "-d {dest} empty" << 1 << ""
+                                               << "No CUE sheets in empty";
         QTest::newRow("a-file-that-is-no-sheet") << "-d {dest} shelf/A/Alpha.wav" << 1 << ""
                                                  << "Not a CUE sheet: shelf/A/Alpha.wav";
         QTest::newRow("unknown-option") << "-d {dest} --frobnicate shelf" << 2 << ""
