@@ -129,11 +129,8 @@ private slots:
     // image of a gigabyte of silence. Its part file goes, the log says why.
     void interrupts()
     {
-        const QString image = m_work.filePath("long/Long.wav");
         QVERIFY(disc("long", "Long", canonicalHeader(2, 44100, 16, 1 << 30)));
-        QFile sparse(image);
-        QVERIFY(sparse.open(QIODevice::ReadWrite) && sparse.resize(44 + (1 << 30)));
-        sparse.close();
+        QVERIFY(QFile::resize(m_work.filePath("long/Long.wav"), 44 + (1 << 30)));
         QVERIFY(QDir(m_work.path()).mkpath("out"));
         QProcess program;
         program.setWorkingDirectory(m_work.path());
@@ -148,9 +145,8 @@ private slots:
         QVERIFY(program.waitForFinished(60000));
         QCOMPARE(program.exitCode(), 128 + signal);
         QVERIFY(program.readAllStandardError().contains("User termination"));
+        // The first track, written before the signal, stays (or is skipped).
         QCOMPARE(filesBelow(m_work.filePath("out")).keys(), {"Band/Long/01 Band - One.wav"});
-        QDir(m_work.filePath("long")).removeRecursively();
-        QDir(m_work.filePath("out")).removeRecursively();
     }
 };
 

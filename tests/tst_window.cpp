@@ -91,16 +91,12 @@ private slots:
             w.subAlbum->setChecked(false);
             w.cbOverwrite->setChecked(true);
             w.resize(900, 800);
-            w.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&w));
             w.splitter->setSizes({100, 500});
             sizes = w.splitter->sizes();
         }
         WMain w;
         QVERIFY(
             !w.subArtist->isChecked() && !w.subAlbum->isChecked() && w.cbOverwrite->isChecked());
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
         QCOMPARE(w.size(), QSize(900, 800));
         QCOMPARE(w.splitter->sizes(), sizes);
     }
