@@ -91,8 +91,10 @@ void WMain::selectCue(const QString &s_)
 
 void WMain::on_actionAdd_triggered()
 {
-    const QStringList chosen = QFileDialog::getOpenFileNames(
-        this, tr("Add CUE files"), QString(), tr("CUE files (*.cue)"));
+    // The sheets are what is chosen; the filter's name says which images they may point to.
+    const QStringList chosen = QFileDialog::getOpenFileNames(this, tr("Add CUE files"), QString(),
+        tr("CUE files for WAV, FLAC, WavPack, Monkey's Audio, TTA, ALAC, AIFF or Wave64 images "
+           "(*.cue)"));
     if (!chosen.isEmpty())
         addFileList(chosen);
 }

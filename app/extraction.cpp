@@ -1,6 +1,7 @@
 #include "wmain.h"
 
 #include "extractionrun.h"
+#include "sheetencodings.h"
 #include "windowhost.h"
 
 #include <QCloseEvent>
@@ -40,8 +41,8 @@ void WMain::on_actionStartExtraction_triggered()
 
 void WMain::setRunControlsEnabled(bool enabled)
 {
-    const QList<QWidget *> widgets
-        = {destPath, subArtist, subAlbum, cbOverwrite, trackFormat, btnExtract, cuelist, btnBrowse};
+    const QList<QWidget *> widgets = {destPath, subArtist, subAlbum, cbOverwrite, outputFormat,
+        trackFormat, btnExtract, cuelist, btnBrowse};
     for (QWidget *w : widgets)
         w->setEnabled(enabled);
     for (QAction *a : {actionAdd, actionAddFolder, actionRemove, actionStartExtraction, actionQuit})
@@ -99,6 +100,8 @@ ExtractionSettings WMain::currentSettings() const
     settings.subAlbum = subAlbum->isChecked();
     settings.overwrite = cbOverwrite->isChecked();
     settings.trackFormat = trackFormat->currentText();
+    settings.sheetEncodings = m_sheetEncodings->chosen();
+    settings.outputFormat = chosenOutput();
     return settings;
 }
 

@@ -19,6 +19,10 @@ void WMain::loadPreferences()
     cbOverwrite->setChecked(settings.value(QStringLiteral("overwriteExisting"), false).toBool());
     trackFormat->setEditText(
         settings.value(QStringLiteral("trackFormat"), QString(defaultTrackFormat)).toString());
+    // A missing or unknown value is today's output.
+    const bool flac
+        = settings.value(QStringLiteral("outputFormat")).toString() == QLatin1String("flac");
+    outputFormat->setCurrentIndex(flac ? 1 : 0);
     restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
     splitter->restoreState(settings.value(QStringLiteral("splitter")).toByteArray());
 }
@@ -33,13 +37,21 @@ void WMain::savePreferences()
     settings.setValue(QStringLiteral("trackFormat"), trackFormat->currentText());
     settings.setValue(QStringLiteral("geometry"), saveGeometry());
     settings.setValue(QStringLiteral("splitter"), splitter->saveState());
+    settings.setValue(QStringLiteral("outputFormat"),
+        chosenOutput() == OutputFormat::Flac ? QStringLiteral("flac") : QStringLiteral("wav"));
+}
+
+OutputFormat WMain::chosenOutput() const
+{
+    return outputFormat->currentIndex() == 1 ? OutputFormat::Flac : OutputFormat::Wav;
 }
 
 void WMain::on_trackFormat_textChanged(const QString &)
 {
     const QString preview = expandTrackFormat(trackFormat->currentText(), QStringLiteral("01"),
-        tr("Artist"), tr("Track Name"), tr("Album"));
-    trackFormatLabel->setText(preview + trackFileSuffix);
+        tr("Artist"), tr("Track Name"), tr("Album"), QStringLiteral("1"));
+    const bool flac = chosenOutput() == OutputFormat::Flac;
+    trackFormatLabel->setText(preview + (flac ? flacFileSuffix : trackFileSuffix));
 }
 
 void WMain::on_btnBrowse_clicked()

@@ -1,7 +1,7 @@
 #pragma once
 
 // The main window wires the form's widgets to the program; the work itself
-// lives in the engine (CUE sheet parser, WAV reader, naming, track writer),
+// lives in the engine (CUE sheet parser, image readers, naming, track writer),
 // which reaches back only through the log panel, the CUE list's marks and
 // the stop flag. Each area of the window has a source file of its own:
 // logpanel.cpp, cuelist.cpp, extraction.cpp, preferences.cpp, about.cpp,
@@ -21,6 +21,7 @@ class QDropEvent;
 class QProgressBar;
 class QSplitter;
 class RunProgress;
+class SheetEncodings;
 
 class WMain : public QMainWindow, public Ui_WMain
 {
@@ -78,10 +79,13 @@ private:
     void loadPreferences();
     void savePreferences();
     ExtractionSettings currentSettings() const;
+    OutputFormat chosenOutput() const;
 
     // The window was closed during a run: it closes when the run has ended.
     bool m_closeAfterRun = false;
     // One icon per kind of log line, read once: a new icon for every line
     // reads its image file again for every row the panel draws.
     QHash<QString, QIcon> m_logIcons;
+    // The CUE list's context menu, encoding choices and tooltips.
+    SheetEncodings *m_sheetEncodings = nullptr;
 };

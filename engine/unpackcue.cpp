@@ -36,7 +36,7 @@ int unpackCue(EngineHost &host, const ExtractionSettings &settings, const QStrin
     if (!checkOnly)
         host.information(EngineText::tr("Extracting tracks from %1").arg(native));
     CueSheet sheet;
-    if (!readCueSheet(host, fname, sheet))
+    if (!readCueSheet(host, fname, sheet, settings.sheetEncodings.value(fname)))
         return 0;
     // The parser looked beside the sheet for a FILE it names; a sheet without
     // one gets the same search for its default image here.

@@ -101,7 +101,7 @@ private slots:
             QCOMPARE(got.join('|'), line.section(' ', 2));
             ++checked;
         }
-        QCOMPARE(checked, 10);
+        QCOMPARE(checked, 13);
     }
 
     // Refused sheets write nothing in either pass; the others split, and the
@@ -119,6 +119,8 @@ private slots:
             << lines(file + "INDEX 00 0:0:5;INDEX 01 0:0:40") << backwards;
         QTest::newRow("lead-in-and-pregap")
             << ripped("") << "I disc: Pregap audio not written: 0.27 s in 2 tracks";
+        QTest::newRow("lead-in-only") << ripped("", "").replace("INDEX 00 00:00:30\r\n", "")
+                                      << "I disc: Pregap audio not written: 0.13 s in 1 track";
         QTest::newRow("equal-index-01-no-pregap")
             << lines(QByteArray(file).replace("0:0:10", "0:0:0") + "INDEX 01 0:0:0") << "";
     }
