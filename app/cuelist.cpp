@@ -1,6 +1,7 @@
 #include "wmain.h"
 
-#include "cueparser.h"
+#include "sheetlist.h"
+#include "windowhost.h"
 
 #include <QApplication>
 #include <QDir>
@@ -10,21 +11,12 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QListWidgetItem>
-#include <QMap>
 #include <QMimeData>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace {
-
-bool hasCueSuffix(const QString &path)
-{
-    return path.toLower().trimmed().endsWith(QLatin1String(".cue"));
-}
-
-bool isAcceptableSheet(const QFileInfo &info, const QString &name)
-{
-    return hasCueSuffix(name) && info.exists() && info.isReadable() && info.size() <= maxSheetBytes;
-}
 
 // The first row whose text does not sort before key, found by halving; the
 // rows must be in ascending order.
@@ -44,25 +36,36 @@ int firstRowNotBefore(const QListWidget *list, const QString &key)
 
 } // namespace
 
+// Files that are no sheets are passed over in silence, as before; each
+// folder says in the log what it gave.
 void WMain::addFileList(QStringList lst)
 {
     const QIcon neutral(QStringLiteral(":/block.png"));
-    cuelist->setSortingEnabled(false);
-    QMap<QString, bool> known;
+    WindowHost host(*this);
+    SheetCollector collector(host);
     for (int row = 0; row < cuelist->count(); ++row)
-        known[cuelist->item(row)->text()] = true;
-
+        collector.know(cuelist->item(row)->text());
+    // A folder walk turns the event loop; nothing may start meanwhile.
+    const bool walking = std::any_of(
+        lst.cbegin(), lst.cend(), [](const QString &path) { return QFileInfo(path).isDir(); });
+    if (walking)
+        setRunControlsEnabled(false);
+    cuelist->setSortingEnabled(false);
     for (const QString &path : std::as_const(lst)) {
-        const QFileInfo info(path);
-        const QString name = QDir::toNativeSeparators(info.absoluteFilePath());
-        if (!isAcceptableSheet(info, name) || known.value(name))
-            continue;
-        auto *item = new QListWidgetItem(name, cuelist);
-        item->setIcon(neutral);
-        known[name] = true;
+        for (const QString &name : collector.add(path))
+            new QListWidgetItem(neutral, name, cuelist);
     }
     cuelist->setSortingEnabled(true);
     cuelist->sortItems(Qt::AscendingOrder);
+    if (walking)
+        setRunControlsEnabled(true);
+}
+
+void WMain::removeSheet(const QString &fname)
+{
+    const int row = firstRowNotBefore(cuelist, fname);
+    if (row < cuelist->count() && cuelist->item(row)->text() == fname)
+        delete cuelist->item(row);
 }
 
 void WMain::selectCue(const QString &s_)
@@ -94,6 +97,14 @@ void WMain::on_actionAdd_triggered()
            "(*.cue)"));
     if (!chosen.isEmpty())
         addFileList(chosen);
+}
+
+void WMain::on_actionAddFolder_triggered()
+{
+    const QString chosen = QFileDialog::getExistingDirectory(
+        this, tr("Add Folder"), QString(), QFileDialog::ShowDirsOnly);
+    if (!chosen.isEmpty())
+        addFileList({chosen});
 }
 
 void WMain::on_actionRemove_triggered()
@@ -130,12 +141,12 @@ void WMain::dropEvent(QDropEvent *e)
         return;
     if (!e->mimeData() || !e->mimeData()->hasUrls())
         return;
-    QStringList sheets;
+    QStringList paths;
     for (const QUrl &url : e->mimeData()->urls()) {
         const QString path = url.toLocalFile();
-        if (!path.isEmpty() && hasCueSuffix(path))
-            sheets << path;
+        if (!path.isEmpty())
+            paths << path;
     }
-    addFileList(sheets);
+    addFileList(paths);
     e->acceptProposedAction();
 }

@@ -1,20 +1,14 @@
 #include "wmain.h"
 
+#include "extractionrun.h"
 #include "sheetencodings.h"
-#include "unpackcue.h"
 #include "windowhost.h"
 
+#include <QCloseEvent>
 #include <QDir>
 #include <QIcon>
 #include <QListWidgetItem>
 #include <QMessageBox>
-
-namespace {
-
-// A fixed decoration of the run's summary lines, never translated.
-const QString hyphenTail = QStringLiteral(" ----------------");
-
-} // namespace
 
 void WMain::on_actionStartExtraction_triggered()
 {
@@ -39,6 +33,10 @@ void WMain::on_actionStartExtraction_triggered()
     btnStop->setEnabled(false);
     setRunControlsEnabled(true);
     stopRequested = false;
+    showProgress(nullptr);
+    // The window was closed during the run, which stopped it; now it may go.
+    if (m_closeAfterRun)
+        close();
 }
 
 void WMain::setRunControlsEnabled(bool enabled)
@@ -47,7 +45,7 @@ void WMain::setRunControlsEnabled(bool enabled)
         trackFormat, btnExtract, cuelist, btnBrowse};
     for (QWidget *w : widgets)
         w->setEnabled(enabled);
-    for (QAction *a : {actionAdd, actionRemove, actionStartExtraction, actionQuit})
+    for (QAction *a : {actionAdd, actionAddFolder, actionRemove, actionStartExtraction, actionQuit})
         a->setEnabled(enabled);
 }
 
@@ -55,66 +53,43 @@ void WMain::doExtract()
 {
     cuelist->sortItems(Qt::AscendingOrder);
     cuelist->clearSelection();
-    lognormal(tr("Extraction started") + hyphenTail);
-    lognormal(tr("Checking CUE files..."));
     const QIcon neutral(QStringLiteral(":/block.png"));
+    QStringList sheets;
     for (int row = 0; row < cuelist->count(); ++row) {
         cuelist->item(row)->setIcon(neutral);
         cuelist->item(row)->setSelected(false);
+        sheets << cuelist->item(row)->text();
     }
-
-    // Every sheet is checked, even after a failure, so that every bad one is marked.
-    bool failed = false;
-    for (int row = 0; row < cuelist->count(); ++row) {
-        if (unpackCue(cuelist->item(row)->text(), true) <= 0)
-            failed = true;
-    }
-    if (failed) {
-        logerror(tr("Extraction failed") + hyphenTail);
+    WindowHost host(*this);
+    const ExtractionRun::Outcome outcome = ExtractionRun(host, currentSettings()).run(sheets);
+    if (m_closeAfterRun)
+        return; // the window goes; a box would hold it up
+    switch (outcome) {
+    case ExtractionRun::Outcome::CheckFailed:
+        // The failed sheets are selected: Remove takes exactly them out.
+        for (int row = 0; row < cuelist->count(); ++row) {
+            if (cuelist->item(row)->isSelected()) {
+                cuelist->scrollToItem(cuelist->item(row));
+                break;
+            }
+        }
         QMessageBox::information(this, tr("Information"),
             tr("CUE files contained errors or incompatible lines.\n"
                "Review CUE entries marked with the error icon.\n\n"
                "(We currently do not support all kind of CUE\n"
                "files, but only a subset of CUE/WAV format)"));
-        return;
+        break;
+    case ExtractionRun::Outcome::SplitFailed:
+        QMessageBox::information(this, tr("Information"),
+            tr("An error occured during extraction.\n"
+               "Review CUE entry marked with the error icon.\n\n"
+               "(We currently do not support all kind of CUE\n"
+               "files, but only a subset of CUE/WAV format)"));
+        break;
+    case ExtractionRun::Outcome::Done:
+    case ExtractionRun::Outcome::Stopped:
+        break;
     }
-    if (runExtractionPass())
-        lognormal(tr("Extraction completed") + hyphenTail);
-}
-
-// Splits the sheets in list order; a split sheet leaves the list, the first
-// failure or a stop ends the pass.
-bool WMain::runExtractionPass()
-{
-    lognormal(tr("Extracting files..."));
-    m_writtenThisRun.clear();
-    QList<QListWidgetItem *> snapshot;
-    for (int row = 0; row < cuelist->count(); ++row)
-        snapshot << cuelist->item(row);
-
-    for (QListWidgetItem *item : std::as_const(snapshot)) {
-        if (unpackCue(item->text(), false) > 0) {
-            delete item;
-            continue;
-        }
-        if (!stopRequested) {
-            logerror(tr("Extraction failed") + hyphenTail);
-            QMessageBox::information(this, tr("Information"),
-                tr("An error occured during extraction.\n"
-                   "Review CUE entry marked with the error icon.\n\n"
-                   "(We currently do not support all kind of CUE\n"
-                   "files, but only a subset of CUE/WAV format)"));
-        }
-        return false;
-    }
-    return true;
-}
-
-int WMain::unpackCue(const QString &fname, bool checkOnly)
-{
-    WindowHost host(*this);
-    return ::unpackCue(
-        host, currentSettings(), fname, checkOnly, checkOnly ? nullptr : &m_writtenThisRun);
 }
 
 ExtractionSettings WMain::currentSettings() const
@@ -144,4 +119,17 @@ void WMain::on_btnStop_clicked()
 void WMain::on_btnExtract_clicked()
 {
     actionStartExtraction->trigger();
+}
+
+// Closing the window during a run stops it first: the part file goes, and
+// the window closes (saving the preferences) once the run has ended.
+void WMain::closeEvent(QCloseEvent *e)
+{
+    if (!actionStop->isEnabled()) {
+        e->accept();
+        return;
+    }
+    m_closeAfterRun = true;
+    actionStop->trigger();
+    e->ignore();
 }

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QSettings>
+#include <QSplitter>
 
 // The widgets are the preferences while the program runs; the store is read
 // once here and written once when the window goes away.
@@ -22,6 +23,8 @@ void WMain::loadPreferences()
     const bool flac
         = settings.value(QStringLiteral("outputFormat")).toString() == QLatin1String("flac");
     outputFormat->setCurrentIndex(flac ? 1 : 0);
+    restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
+    splitter->restoreState(settings.value(QStringLiteral("splitter")).toByteArray());
 }
 
 void WMain::savePreferences()
@@ -32,6 +35,8 @@ void WMain::savePreferences()
     settings.setValue(QStringLiteral("subfolderAlbums"), subAlbum->isChecked());
     settings.setValue(QStringLiteral("overwriteExisting"), cbOverwrite->isChecked());
     settings.setValue(QStringLiteral("trackFormat"), trackFormat->currentText());
+    settings.setValue(QStringLiteral("geometry"), saveGeometry());
+    settings.setValue(QStringLiteral("splitter"), splitter->saveState());
     settings.setValue(QStringLiteral("outputFormat"),
         chosenOutput() == OutputFormat::Flac ? QStringLiteral("flac") : QStringLiteral("wav"));
 }

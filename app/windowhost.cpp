@@ -24,3 +24,13 @@ bool WindowHost::yieldAndCheckStop()
     QApplication::processEvents();
     return m_window.stopRequested;
 }
+
+void WindowHost::progress(const RunProgress &figures)
+{
+    m_window.showProgress(&figures);
+}
+
+void WindowHost::sheetSplit(const QString &fname)
+{
+    m_window.removeSheet(fname);
+}

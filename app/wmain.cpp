@@ -37,6 +37,7 @@ WMain::WMain()
     btnExtract->setMinimumSize(QSize(0, 32));
     btnStop->setMinimumSize(QSize(0, 32));
     actionRemove->setShortcut(QKeySequence(QStringLiteral("Backspace")));
+    arrangeListAndLog();
     loglist->setItemDelegate(new LogDelegate(loglist));
     // The CUE list lays out all of its rows again whenever a split sheet
     // leaves it; its delegate keeps that from measuring every path each time.

@@ -4,9 +4,10 @@
 // lives in the engine (CUE sheet parser, image readers, naming, track writer),
 // which reaches back only through the log panel, the CUE list's marks and
 // the stop flag. Each area of the window has a source file of its own:
-// logpanel.cpp, cuelist.cpp, extraction.cpp, preferences.cpp, about.cpp.
+// logpanel.cpp, cuelist.cpp, extraction.cpp, preferences.cpp, about.cpp,
+// and windowlayout.cpp for the splitter and the status bar.
 
-#include "trackwriter.h"
+#include "extractionsettings.h"
 #include "ui_wmain.h"
 
 #include <QHash>
@@ -14,8 +15,12 @@
 #include <QMainWindow>
 #include <QStringList>
 
+class QCloseEvent;
 class QDragEnterEvent;
 class QDropEvent;
+class QProgressBar;
+class QSplitter;
+class RunProgress;
 class SheetEncodings;
 
 class WMain : public QMainWindow, public Ui_WMain
@@ -46,29 +51,38 @@ public slots:
     virtual void on_btnStop_clicked();
     virtual void on_btnExtract_clicked();
     virtual void on_removeSelected2_triggered();
-    virtual int unpackCue(const QString &fname, bool checkOnly);
+    virtual void on_actionAddFolder_triggered();
     virtual void addFileList(QStringList lst);
     virtual void selectCue(const QString &s_);
     virtual void lognormal(const QString &s);
     virtual void logerror(const QString &s);
     virtual void doExtract();
 
+public:
+    // The run's figures in the status bar; nullptr hides the bar.
+    virtual void showProgress(const RunProgress *figures);
+    // A split sheet leaves the list.
+    void removeSheet(const QString &fname);
+
+    QProgressBar *progressBar = nullptr;
+    QSplitter *splitter = nullptr;
+
 protected:
     void dragEnterEvent(QDragEnterEvent *e) override;
     void dropEvent(QDropEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
 
 private:
     void appendLogLine(const QString &iconPath, const QString &text);
     void setRunControlsEnabled(bool enabled);
-    bool runExtractionPass();
+    void arrangeListAndLog();
     void loadPreferences();
     void savePreferences();
     ExtractionSettings currentSettings() const;
     OutputFormat chosenOutput() const;
 
-    // Track files written by the current run, so that two tracks of one run
-    // never silently land on the same name.
-    WrittenFiles m_writtenThisRun;
+    // The window was closed during a run: it closes when the run has ended.
+    bool m_closeAfterRun = false;
     // One icon per kind of log line, read once: a new icon for every line
     // reads its image file again for every row the panel draws.
     QHash<QString, QIcon> m_logIcons;

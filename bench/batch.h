@@ -18,6 +18,7 @@ struct BatchResult
     double cpuSeconds = 0; // user + system time of both together
     double systemSeconds = 0;
     double logMs = 0;
+    double progressMs = 0;
     double longestGapMs = 0;
 
     double perSheetMs() const { return (addSeconds + runSeconds) * 1000 / sheets; }
@@ -37,6 +38,11 @@ QStringList makeBatchSheets(const QString &dir, int count);
 // makes a file, so writing right after deleting a large batch would time
 // the file system's bookkeeping rather than the program.
 BatchResult runBatch(BenchWindow &window, const QStringList &sheets, const QString &dest);
+
+// Writes a tree of artist and album folders holding sheets sheets among
+// three other files each, times adding the tree's root to the window's
+// emptied list, and removes the tree; the line to report.
+QString addFolderTree(BenchWindow &window, const QString &dir, int sheets);
 
 // The table of per-sheet times and the target: the largest batch at most
 // 1.2 times the smallest per sheet. Returns how many targets were missed.

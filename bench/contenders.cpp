@@ -58,6 +58,14 @@ void BenchWindow::logerror(const QString &s)
     ++logLines;
 }
 
+void BenchWindow::showProgress(const RunProgress *figures)
+{
+    m_clock.start();
+    WMain::showProgress(figures);
+    progressNs += m_clock.nsecsElapsed();
+    ++progressUpdates;
+}
+
 WindowContender::WindowContender(BenchWindow &window)
     : m_window(window)
     , m_peakResettable(Memory::resetPeak())
@@ -112,6 +120,7 @@ WindowRunResult WindowContender::run(const Image &image, const QString &dest, in
         Memory::resetPeak();
     m_window.logNs = 0;
     m_window.logLines = 0;
+    m_window.progressNs = 0;
     watch.start();
     const double cpuBefore = ownCpuSeconds();
     clock.start();
@@ -122,6 +131,7 @@ WindowRunResult WindowContender::run(const Image &image, const QString &dest, in
     result.cpuSeconds = ownCpuSeconds() - cpuBefore;
     result.logMs = m_window.logNs / 1e6;
     result.logLines = m_window.logLines;
+    result.progressMs = m_window.progressNs / 1e6;
     watch.stop();
     stopTimer.stop();
 

@@ -17,9 +17,13 @@ class BenchWindow : public WMain
 public:
     void lognormal(const QString &s) override;
     void logerror(const QString &s) override;
+    void showProgress(const RunProgress *figures) override;
 
     qint64 logNs = 0;
     int logLines = 0;
+    // The progress bar's updates during a run, and their cost.
+    qint64 progressNs = 0;
+    int progressUpdates = 0;
 
 private:
     QElapsedTimer m_clock;
@@ -35,7 +39,8 @@ struct WindowRunResult
     qint64 peakGrowthKb = 0;
     double longestGapMs = 0;
     double longestGapCpuMs = 0;
-    double logMs = 0; // time spent writing log lines, their turns of the event loop included
+    double logMs = 0;      // time spent writing log lines, their turns of the event loop included
+    double progressMs = 0; // time spent updating the progress bar
     int logLines = 0;
     int turns = 0;
     // Stop runs: from the Stop slot to the end of the run, and how long the

@@ -205,6 +205,8 @@ int Bench::runBatches(const QString &dir)
     }
     QDir(out).removeRecursively();
     const int missed = printBatch(bySize);
+    say(addFolderTree(
+        m_window, QDir(dir).filePath(QStringLiteral("tree")), m_options.batchSizes.last()));
     say(QStringLiteral("%1 batch target(s) missed%2")
             .arg(missed)
             .arg(failed ? QStringLiteral("; some batches FAILED (see PROBLEM lines)") : QString()));
@@ -359,6 +361,7 @@ void Bench::timeRound(ImageResult &r, int round)
     r.gapMs << run.longestGapMs;
     r.gapCpuMs << run.longestGapCpuMs;
     r.logMs << run.logMs;
+    r.progressMs << run.progressMs;
     r.lineMs << m_contender.lineCostMs(linesPerProbe);
     r.longLineMs << m_contender.longLineCostMs(linesPerProbe);
     r.turns << run.turns;

@@ -98,6 +98,7 @@ void printRounds(const ImageResult &r)
     for (const RivalTimes &t : r.rivals)
         columns << Column {QStringLiteral("run/") + t.rival.name, ratios(r.run, t.seconds), 2};
     columns << Column {QStringLiteral("of it log ms"), r.logMs, 1}
+            << Column {QStringLiteral("of it bar ms"), r.progressMs, 2}
             << Column {QStringLiteral("per line ms"), r.lineMs, 3}
             << Column {QStringLiteral("long line ms"), r.longLineMs, 3}
             << Column {QStringLiteral("run cpu s"), r.runCpu, 3};

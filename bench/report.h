@@ -22,6 +22,7 @@ struct ImageResult
     QList<double> runCpu;
     QList<RivalTimes> rivals;
     QList<double> logMs;          // of each run, in the log panel
+    QList<double> progressMs;     // of each run, in the progress bar
     QList<double> lineMs;         // one log line, the average of a round's probe
     QList<double> longLineMs;     // the same with long, elided lines
     QList<double> growthMiB;      // timed rounds

@@ -27,6 +27,19 @@ struct TrackRange
     qint64 length = 0; // frames the image holds of them
 };
 
+TrackRange trackRange(const CueTrack &track, const SourceImage &source)
+{
+    TrackRange range;
+    range.start = sourceFrame(track.start, source.rate());
+    const qint64 end = track.end < 0 ? source.frameCount() : sourceFrame(track.end, source.rate());
+    range.wanted = end - range.start;
+    // A sheet may promise more than the image holds (a shorter or wrong WAV);
+    // the track then ends where the data does.
+    const qint64 available = qMax<qint64>(0, source.frameCount() - range.start);
+    range.length = qMin(range.wanted, available);
+    return range;
+}
+
 class TrackWriter : private EngineText
 {
 public:
@@ -48,8 +61,6 @@ private:
     void reportCutShort(const CueTrack &track);
     void reportUnwritten();
     void reportCutSamples();
-
-    TrackRange trackRange(const CueTrack &track) const;
 
     EngineHost &m_host;
     const ExtractionSettings &m_settings;
@@ -130,12 +141,14 @@ bool TrackWriter::writeTrack(const CueTrack &track)
             m_sheet.values.value(QStringLiteral("REM DISCNUMBER")));
     if (!m_host.goOn(m_fname))
         return false;
+    const TrackRange range = trackRange(track, m_source);
     bool skip = false;
     if (!checkTarget(path, skip))
         return false;
-    if (skip)
+    if (skip) {
+        m_host.advance(range.length);
         return true;
-    const TrackRange range = trackRange(track);
+    }
     if (range.length <= 0)
         return reportEmpty(path, track, range);
     if (range.length > m_output->maxFrames())
@@ -234,6 +247,7 @@ bool TrackWriter::copyFrames(PartFile &part, const QString &path, const CueTrack
         if (got <= 0)
             break;
         copied += got;
+        m_host.advance(got);
         if (m_host.yieldAndCheckStop()) {
             if (!part.discard()) {
                 m_host.error(
@@ -278,24 +292,18 @@ void TrackWriter::reportCutSamples()
               .arg(m_source.sampleBits()));
 }
 
-TrackRange TrackWriter::trackRange(const CueTrack &track) const
-{
-    TrackRange range;
-    range.start = sourceFrame(track.start, m_source.rate());
-    const qint64 end
-        = track.end < 0 ? m_source.frameCount() : sourceFrame(track.end, m_source.rate());
-    range.wanted = end - range.start;
-    // A sheet may promise more than the image holds (a shorter or wrong WAV);
-    // the track then ends where the data does.
-    const qint64 available = qMax<qint64>(0, m_source.frameCount() - range.start);
-    range.length = qMin(range.wanted, available);
-    return range;
-}
-
 } // namespace
 
 int writeTracks(EngineHost &host, const ExtractionSettings &settings, const QString &fname,
     const CueSheet &sheet, SourceImage &source, WrittenFiles &written)
 {
     return TrackWriter(host, settings, fname, sheet, source, written).run();
+}
+
+qint64 framesToWrite(const CueSheet &sheet, const SourceImage &source)
+{
+    qint64 frames = 0;
+    for (const CueTrack &track : sheet.tracks)
+        frames += qMax<qint64>(0, trackRange(track, source).length);
+    return frames;
 }

@@ -18,3 +18,7 @@ using WrittenFiles = QSet<QString>;
 // 0 at the first failure or on a stop (after logging and marking the sheet).
 int writeTracks(EngineHost &host, const ExtractionSettings &settings, const QString &fname,
     const CueSheet &sheet, SourceImage &source, WrittenFiles &written);
+
+// The frames the sheet's tracks take from the image, written or skipped: what
+// a run's progress counts.
+qint64 framesToWrite(const CueSheet &sheet, const SourceImage &source);

@@ -28,7 +28,7 @@ const CueTrack *trackPastEnd(const CueSheet &sheet, const SourceImage &image)
 } // namespace
 
 int unpackCue(EngineHost &host, const ExtractionSettings &settings, const QString &fname,
-    bool checkOnly, WrittenFiles *written)
+    bool checkOnly, WrittenFiles *written, qint64 *frames)
 {
     const QString native = QDir::toNativeSeparators(fname);
     const QString sheetPrefix = native + QLatin1String(": ");
@@ -52,6 +52,8 @@ int unpackCue(EngineHost &host, const ExtractionSettings &settings, const QStrin
             sheetPrefix
                 + EngineText::tr("The image ends before track %1 starts").arg(track->number));
     }
+    if (frames)
+        *frames = framesToWrite(sheet, *opened.image);
     if (checkOnly)
         return 1;
     if (!sheet.namedFile.isEmpty()) {

@@ -22,6 +22,7 @@ using L = QList<qint64>;
 
 int runImageTests(int argc, char **argv);
 int runSheetTests(int argc, char **argv);
+int runRunTests(int argc, char **argv);
 int runEncodingTests(int argc, char **argv);
 int runFlacTests(int argc, char **argv);
 
@@ -333,7 +334,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     TestEngine engine;
     return QTest::qExec(&engine, argc, argv) | runImageTests(argc, argv) | runSheetTests(argc, argv)
-        | runEncodingTests(argc, argv) | runFlacTests(argc, argv);
+        | runRunTests(argc, argv) | runEncodingTests(argc, argv) | runFlacTests(argc, argv);
 }
 
 #include "tst_engine.moc"

@@ -8,7 +8,10 @@
 
 #include <QMenu>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QScrollBar>
+#include <QSplitter>
+#include <QStatusBar>
 #include <QStyledItemDelegate>
 #include <QTextDocument>
 #include <QToolTip>
@@ -176,18 +179,25 @@ private slots:
         QCOMPARE(image(log->grab()), image(plain.grab()));
     }
 
-    // The three choices the end-to-end test leaves alone, none at its default.
+    // The three choices the end-to-end test leaves alone, none at its default,
+    // and the window's size with the line between list and log.
     void preferencesKept()
     {
+        QList<int> sizes;
         {
             WMain w;
             w.subArtist->setChecked(false);
             w.subAlbum->setChecked(false);
             w.cbOverwrite->setChecked(true);
+            w.resize(900, 800);
+            w.splitter->setSizes({100, 500});
+            sizes = w.splitter->sizes();
         }
         WMain w;
         QVERIFY(
             !w.subArtist->isChecked() && !w.subAlbum->isChecked() && w.cbOverwrite->isChecked());
+        QCOMPARE(w.size(), QSize(900, 800));
+        QCOMPARE(w.splitter->sizes(), sizes);
     }
 
     // The preview follows the output chosen; "%5" is the disc number.
@@ -289,7 +299,9 @@ private slots:
         // Sheets by name; "!" adds a line the parser refuses, "#" puts a file
         // where the sheet's album folder would go, "~" takes the destination away.
         QTest::addColumn<QString>("sheets");
-        QTest::addColumn<QString>("stop"); // Stop clicked at the turn of the log line starting so
+        // Stop clicked at the turn of the log line starting so; "close " before
+        // it: the window closed instead.
+        QTest::addColumn<QString>("stop");
         // The list afterwards, "*" marking a selected entry, "!" one with the error icon.
         QTest::addColumn<QString>("left");
         QTest::addColumn<QString>("written");
@@ -303,9 +315,14 @@ private slots:
         // Marked wherever they sort, in the list's case-sensitive order.
         row("every-bad-sheet-marked-nothing-written", "a B! c D! e f! g", "", "*!B *!D a c e *!f g",
             "", 1);
+        // Selected, and the first of them scrolled into view, out of many.
+        row("bad-sheet-far-down-in-view", "a b c d e f g h i j k l m n o p q r s t u v w x y z!",
+            "", "a b c d e f g h i j k l m n o p q r s t u v w x y *!z", "", 1);
         row("failure-while-splitting-ends-the-pass", "a b# c", "", "*!b c", "Band/a/01.wav", 1);
         row("stop-reaches-the-engine", "a b", "Extraction started", "*!a *!b", "", 1);
         row("stop-while-extracting-asks-nothing", "a b", "Extracting files", "*!a b", "", 0);
+        row("closing-the-window-stops-the-run", "a b", "close Extraction started", "*!a *!b", "",
+            0);
         row("empty-list-refused", "", "", "", "", 1);
         row("missing-destination-refused", "a~", "", "a", "", 1);
     }
@@ -351,14 +368,27 @@ private slots:
         });
         answer.start(0);
         QFETCH(QString, stop);
+        const bool close = stop.startsWith("close ");
         connect(w.loglist->model(), &QAbstractItemModel::rowsInserted, [&](auto, int row) {
-            if (!stop.isEmpty() && w.loglist->item(row)->text().startsWith(stop))
+            if (stop.isEmpty() || !w.loglist->item(row)->text().startsWith(stop.mid(close ? 6 : 0)))
+                return;
+            if (close)
+                QTimer::singleShot(0, &w, &QWidget::close);
+            else
                 QTimer::singleShot(0, w.btnStop, &QPushButton::click);
+        });
+        // What the progress bar showed at each turn of the event loop.
+        QStringList shown;
+        connect(&answer, &QTimer::timeout, [&] {
+            if (!w.statusBar()->isHidden()
+                && shown.value(shown.size() - 1) != w.progressBar->text())
+                shown << w.progressBar->text();
         });
         const QImage errorIcon = QIcon(":/logerror.png").pixmap(16).toImage();
         // Three runs in one start of the program, the last one overwriting, end alike.
         for (const bool overwrite : {false, false, true}) {
             boxes = turns = choiceOpen = 0;
+            shown.clear();
             w.cbOverwrite->setChecked(overwrite);
             w.addFileList(paths);
             // At the run's first turn, no way to start another run works.
@@ -377,6 +407,15 @@ private slots:
                 qsizetype(w.loglist->count() > logged));
             // The engine's yields turn the event loop, not only its log lines.
             QVERIFY(turns > w.loglist->count());
+            QCOMPARE(w.isHidden(), close);
+            QVERIFY(w.statusBar()->isHidden());
+            const QList<QListWidgetItem *> failed = w.cuelist->selectedItems();
+            QVERIFY(failed.isEmpty()
+                || w.cuelist->viewport()->rect().contains(
+                    w.cuelist->visualItemRect(failed.first())));
+            if (QTest::currentDataTag() == QByteArray("good-sheets-split-and-leave-the-list"))
+                QCOMPARE(
+                    shown.join('|'), "Checking 1 of 2|Checking 2 of 2|0 of 2 sheets|2 of 2 sheets");
 
             QStringList left;
             for (int row = 0; row < w.cuelist->count(); ++row) {
@@ -393,6 +432,8 @@ private slots:
             QVERIFY(!w.stopRequested && !w.btnStop->isEnabled() && !w.actionStop->isEnabled());
             QVERIFY(
                 w.btnExtract->isEnabled() && w.cuelist->isEnabled() && w.actionAdd->isEnabled());
+            if (close)
+                break; // the window is gone
             w.loglist->clear();
         }
     }
