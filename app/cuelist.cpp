@@ -21,8 +21,18 @@ bool hasCueSuffix(const QString &path)
     return path.toLower().trimmed().endsWith(QLatin1String(".cue"));
 }
 
+// FLAC and WavPack images may carry their sheet inside; whether they do is
+// the check pass's to say, where a missing one is explained in the log.
+bool hasImageSuffix(const QString &path)
+{
+    const QString lower = path.toLower().trimmed();
+    return lower.endsWith(QLatin1String(".flac")) || lower.endsWith(QLatin1String(".wv"));
+}
+
 bool isAcceptableSheet(const QFileInfo &info, const QString &name)
 {
+    if (hasImageSuffix(name))
+        return info.isFile() && info.isReadable();
     return hasCueSuffix(name) && info.exists() && info.isReadable() && info.size() <= maxSheetBytes;
 }
 
@@ -89,7 +99,7 @@ void WMain::selectCue(const QString &s_)
 void WMain::on_actionAdd_triggered()
 {
     const QStringList chosen = QFileDialog::getOpenFileNames(
-        this, tr("Add CUE files"), QString(), tr("CUE files (*.cue)"));
+        this, tr("Add CUE files"), QString(), tr("CUE files (*.cue *.flac *.wv)"));
     if (!chosen.isEmpty())
         addFileList(chosen);
 }
@@ -131,7 +141,7 @@ void WMain::dropEvent(QDropEvent *e)
     QStringList sheets;
     for (const QUrl &url : e->mimeData()->urls()) {
         const QString path = url.toLocalFile();
-        if (!path.isEmpty() && hasCueSuffix(path))
+        if (!path.isEmpty() && (hasCueSuffix(path) || hasImageSuffix(path)))
             sheets << path;
     }
     addFileList(sheets);

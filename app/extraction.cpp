@@ -42,8 +42,8 @@ void WMain::on_actionStartExtraction_triggered()
 
 void WMain::setRunControlsEnabled(bool enabled)
 {
-    const QList<QWidget *> widgets
-        = {destPath, subArtist, subAlbum, cbOverwrite, trackFormat, btnExtract, cuelist, btnBrowse};
+    const QList<QWidget *> widgets = {destPath, subArtist, subAlbum, cbOverwrite, trackFormat,
+        gapMode, btnExtract, cuelist, btnBrowse};
     for (QWidget *w : widgets)
         w->setEnabled(enabled);
     for (QAction *a : {actionAdd, actionRemove, actionStartExtraction, actionQuit})
@@ -124,6 +124,8 @@ ExtractionSettings WMain::currentSettings() const
     settings.subAlbum = subAlbum->isChecked();
     settings.overwrite = cbOverwrite->isChecked();
     settings.trackFormat = trackFormat->currentText();
+    // The Gaps choice lists the modes in their enum's order.
+    settings.gaps = GapMode(gapMode->currentIndex());
     return settings;
 }
 

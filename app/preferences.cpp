@@ -7,6 +7,14 @@
 #include <QFileDialog>
 #include <QSettings>
 
+namespace {
+
+// The stored words of the gap modes, in the order of the Gaps choice.
+const QStringList gapWords {
+    QStringLiteral("leave"), QStringLiteral("append"), QStringLiteral("prepend")};
+
+} // namespace
+
 // The widgets are the preferences while the program runs; the store is read
 // once here and written once when the window goes away.
 void WMain::loadPreferences()
@@ -18,6 +26,9 @@ void WMain::loadPreferences()
     cbOverwrite->setChecked(settings.value(QStringLiteral("overwriteExisting"), false).toBool());
     trackFormat->setEditText(
         settings.value(QStringLiteral("trackFormat"), QString(defaultTrackFormat)).toString());
+    // A missing or unknown word leaves gaps out, as every earlier version did.
+    gapMode->setCurrentIndex(
+        qMax(0, gapWords.indexOf(settings.value(QStringLiteral("gaps")).toString())));
 }
 
 void WMain::savePreferences()
@@ -28,6 +39,7 @@ void WMain::savePreferences()
     settings.setValue(QStringLiteral("subfolderAlbums"), subAlbum->isChecked());
     settings.setValue(QStringLiteral("overwriteExisting"), cbOverwrite->isChecked());
     settings.setValue(QStringLiteral("trackFormat"), trackFormat->currentText());
+    settings.setValue(QStringLiteral("gaps"), gapWords.value(gapMode->currentIndex()));
 }
 
 void WMain::on_trackFormat_textChanged(const QString &)

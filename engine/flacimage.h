@@ -25,6 +25,7 @@ public:
     QString path() const override { return m_path; }
     qint32 rate() const override { return m_rate; }
     qint32 channelCount() const override { return m_channels; }
+    int sampleBits() const override { return m_bits; }
     qint64 frameCount() const override { return m_length; }
     qint64 readFrames(char *dest, qint64 pos, qint64 count) override;
     bool readFailed() const override { return m_failed; }

@@ -16,6 +16,8 @@ public:
     virtual QString path() const = 0;
     virtual qint32 rate() const = 0;
     virtual qint32 channelCount() const = 0;
+    // Bits per sample in the file, whatever the reader delivers.
+    virtual int sampleBits() const = 0;
     // The frames the image promises: what its header states.
     virtual qint64 frameCount() const = 0;
     // Copies up to count frames starting at frame pos into dest, which holds
@@ -55,6 +57,7 @@ QString channels(int count);
 QString damaged();
 } // namespace ImageRefusal
 
-// A sheet position (CD frames, 1/75 s) as a frame of an image at this rate,
-// truncated. Absurd sheet positions land past the end of any image.
-qint64 sourceFrame(qint64 cdFrames, qint32 rate);
+// A sheet position (CD frames, 1/75 s, unless positionRate says otherwise) as
+// a frame of an image at this rate, truncated. Absurd sheet positions land
+// past the end of any image.
+qint64 sourceFrame(qint64 position, qint32 rate, qint32 positionRate = 75);

@@ -42,6 +42,7 @@ public:
     QString path() const override { return file.fileName(); }
     qint32 rate() const override { return sampleRate; }
     qint32 channelCount() const override { return channels; }
+    int sampleBits() const override { return bitsPerSample; }
     qint64 frameCount() const override { return length; }
 
     qint64 dataOffset = 0;

@@ -77,6 +77,7 @@ QString WavPackImage::start()
     m_channels = WavpackGetNumChannels(m_context);
     m_length = WavpackGetNumSamples64(m_context);
     const int bits = WavpackGetBitsPerSample(m_context);
+    m_bits = bits;
     if (WavpackGetMode(m_context) & MODE_FLOAT)
         return ImageRefusal::floatSamples();
     if (bits < 16)

@@ -24,6 +24,7 @@ public:
     QString path() const override { return m_path; }
     qint32 rate() const override { return m_rate; }
     qint32 channelCount() const override { return m_channels; }
+    int sampleBits() const override { return m_bits; }
     qint64 frameCount() const override { return m_length; }
     qint64 readFrames(char *dest, qint64 pos, qint64 count) override;
     bool readFailed() const override { return m_failed; }
@@ -44,6 +45,7 @@ private:
     WavpackContext *m_context = nullptr;
     qint32 m_rate = 0;
     qint32 m_channels = 0;
+    int m_bits = 0;
     int m_shift = 0;
     qint64 m_length = 0;
     // The sample index of the next frame libwavpack will unpack.

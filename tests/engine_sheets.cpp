@@ -69,7 +69,7 @@ private slots:
         RecordingHost host;
         CueSheet s;
         const bool ok = readCueSheet(host, write(sheet), s);
-        QStringList got {s.performer, s.title, QFileInfo(s.wavFile).fileName()};
+        QStringList got {s.performer, s.title, QFileInfo(s.files.value(0).path).fileName()};
         for (const CueTrack &track : s.tracks)
             got << track.performer << track.title << QString::number(track.start);
         QTEST(ok ? got.join('|') : host.lines.value(0).section(": ", -1), "expected");
