@@ -141,6 +141,26 @@ private slots:
             << lines(file + "INDEX 00 0:0:5;INDEX 01 0:0:40") << backwards;
         QTest::newRow("lead-in-and-pregap")
             << ripped("") << "I disc: Pregap audio not written: 0.27 s in 2 tracks";
+        QTest::newRow("mp3-image")
+            << lines("FILE x.mp3 MP3;TRACK 01 AUDIO;INDEX 01 0:0:0")
+            << "E {cue}: MP3 images cannot be split; only lossless images can";
+        QTest::newRow("binary-image") << lines("FILE disc.wav BINARY")
+                                      << "E {cue}: Invalid line foundE     FILE disc.wav BINARY";
+        QTest::newRow("flac-type-word-wav-content")
+            << lines(QByteArray(file).replace("WAVE", "FLAC") + "INDEX 01 0:0:20")
+            << "I disc: Pregap audio not written: 0.13 s in 1 tracks";
+        QTest::newRow("data-track-only")
+            << lines("FILE disc.wav WAVE;TRACK 01 MODE1/2352;INDEX 01 0:0:0")
+            << "E {cue}: No track found";
+        QTest::newRow("images-differ-in-format")
+            << lines(file + "INDEX 01 0:0:20;FILE a.wav WAVE;TRACK 03 AUDIO;INDEX 01 0:0:0")
+            << "E {cue}: The images of this sheet differ in format";
+        QTest::newRow("index-back-in-second-file")
+            << lines("FILE a.wav WAVE;TRACK 01 AUDIO;INDEX 01 0:0:0;FILE b.wav WAVE;TRACK 02 AUDIO;"
+                     "INDEX 01 0:1:0;TRACK 03 AUDIO;INDEX 01 0:0:50")
+            << "E {cue}: Track 02 ends before it starts";
+        QTest::newRow("no-index-01-in-any-file") << lines(file + "INDEX 00 0:0:20;FILE a.wav WAVE")
+                                                 << "E {cue}: Track without an index found";
         QTest::newRow("equal-index-01-no-pregap")
             << lines(QByteArray(file).replace("0:0:10", "0:0:0") + "INDEX 01 0:0:0") << "";
     }
