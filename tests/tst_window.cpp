@@ -77,7 +77,8 @@ private slots:
         QCOMPARE(onScreen(), image(log->grab()));
     }
 
-    // The three choices the end-to-end test leaves alone, none at its default.
+    // The choices the end-to-end test leaves alone, none at its default; the
+    // gap mode is stored as a word, and one that is not known leaves gaps out.
     void preferencesKept()
     {
         {
@@ -85,10 +86,16 @@ private slots:
             w.subArtist->setChecked(false);
             w.subAlbum->setChecked(false);
             w.cbOverwrite->setChecked(true);
+            w.gapMode->setCurrentIndex(2);
         }
-        WMain w;
-        QVERIFY(
-            !w.subArtist->isChecked() && !w.subAlbum->isChecked() && w.cbOverwrite->isChecked());
+        QCOMPARE(QSettings().value("gaps").toString(), "prepend");
+        {
+            WMain w;
+            QVERIFY(!w.subArtist->isChecked() && !w.subAlbum->isChecked()
+                && w.cbOverwrite->isChecked() && w.gapMode->currentIndex() == 2);
+        }
+        QSettings().setValue("gaps", "sideways");
+        QCOMPARE(WMain().gapMode->currentIndex(), 0);
     }
 
     // The CUE list remembers how large its rows are; a row that leaves takes
@@ -113,7 +120,8 @@ private slots:
     void runs_data()
     {
         // Sheets by name; "!" adds a line the parser refuses, "#" puts a file
-        // where the sheet's album folder would go.
+        // where the sheet's album folder would go, "+" starts track 1 a second
+        // in and appends gaps, "~" is a FLAC file without a sheet.
         QTest::addColumn<QString>("sheets");
         QTest::addColumn<bool>("stop");    // Stop clicked at the run's first turn of the event loop
         QTest::addColumn<QString>("left"); // the list afterwards, "*" marking a selected entry
@@ -131,6 +139,9 @@ private slots:
         row("failure-while-splitting-ends-the-pass", "a b# c", false, "*b c", "Band/a/01.wav", 1);
         row("stop-reaches-the-engine", "a b", true, "*a *b", "", 1);
         row("empty-list-refused", "", false, "", "", 1);
+        row("appended-gaps-write-the-hidden-track", "a+", false, "", "Band/a/00.wav Band/a/01.wav",
+            0);
+        row("image-without-sheet-marked", "a n~", false, "a *n", "", 1);
     }
 
     void runs()
@@ -150,11 +161,19 @@ private slots:
             dir.filePath("big.cue"), dir.filePath("a.txt"), dir.filePath("gone.cue")};
         QVERIFY(
             writeFile(paths[0], QByteArray(maxSheetBytes + 1, '\n')) && writeFile(paths[1], "\n"));
-        QVERIFY(writeFile(dir.filePath("disc.wav"), canonical(2, 44100, 16, samples(588, 2, 16))));
+        QVERIFY(
+            writeFile(dir.filePath("disc.wav"), canonical(2, 44100, 16, samples(88200, 2, 16))));
         for (const QString &sheet : sheets.split(' ', Qt::SkipEmptyParts)) {
             const QString name = sheet.left(1);
+            if (sheet.endsWith('~')) {
+                QVERIFY(writeFile(dir.filePath(name + ".flac"), "fLaC"));
+                paths << dir.filePath(name + ".flac");
+                continue;
+            }
+            w.gapMode->setCurrentIndex(sheet.endsWith('+') ? 1 : 0);
             QByteArray text = "PERFORMER \"Band\"\nTITLE \"" + name.toUtf8()
-                + "\"\nFILE \"disc.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n";
+                + "\"\nFILE \"disc.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:0"
+                + (sheet.endsWith('+') ? "1" : "0") + ":00\n";
             text += sheet.endsWith('!') ? "COMPOSER x\nREM " : "REM ";
             paths << dir.filePath(name + ".CUE") << dir.filePath(name + ".CUE");
             QVERIFY(writeFile(
