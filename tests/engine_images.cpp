@@ -197,7 +197,7 @@ private slots:
         QTest::addColumn<QString>("image");
         QTest::addColumn<QStringList>("tool"); // what embeds the sheet, {sheet} its file
         QTest::addColumn<QString>("said");     // the error, or the disc's texts when split
-        const QStringList comment {"metaflac", "--set-tag=CUESHEET={text}", "image.flac"};
+        const QStringList comment {"metaflac", "--set-tag=cuesheet={text}", "image.flac"};
         QTest::newRow("flac-comment") << "image.flac" << comment << "Unknown Artist|A";
         QTest::newRow("flac-cuesheet-block-and-tags")
             << "image.flac"
