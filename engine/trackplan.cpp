@@ -139,8 +139,7 @@ TrackPlan Planner::run(const QString &hiddenTitle)
             if (beforeData)
                 last.to = qMin(last.to, m_fileFrames.value(last.file));
         }
-        if (m_gaps == GapMode::Leave && i > 0 && tracks[i].audio
-            && tracks[i].pregap >= 0) {
+        if (m_gaps == GapMode::Leave && i > 0 && tracks[i].audio && tracks[i].pregap >= 0) {
             plan.unwritten.add(stretch(
                 {tracks[i].pregapFile, tracks[i].pregap}, {tracks[i].file, tracks[i].start}));
         }

@@ -123,7 +123,8 @@ private slots:
         parserRow("100000-bytes", sized(maxSheetBytes), various + "01|?|0|-1");
         parserRow("100001-bytes", sized(maxSheetBytes + 1), "E File {cue} is too large");
         parserRow("unknown-keyword", one + "COMPOSER x", invalid + "COMPOSER x");
-        parserRow("file-after-last-track", one + file, "E Disc 1: 'FILE' found after the last track");
+        parserRow(
+            "file-after-last-track", one + file, "E Disc 1: 'FILE' found after the last track");
         parserRow("image-looked-for-beside-the-sheet", "FILE \"C:\\rips\\gone.wav\" WAVE",
             "E {cue}: Cannot find {dir}/gone.wav");
         parserRow("track-without-index", file + "TRACK 01 AUDIO;TRACK 02 AUDIO",
