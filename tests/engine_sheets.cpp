@@ -57,6 +57,7 @@ private slots:
         const QByteArray wav = canonical(1, 8000, 16, samples(8000, 1, 16));
         for (const char *name : {"disc.wav", "my disc", "my \"best\" disc.wav"})
             QVERIFY(writeFile(m_dir.filePath(name), wav));
+        QVERIFY(writeFile(m_dir.filePath("d24.wav"), canonical(1, 8000, 24, samples(8000, 1, 24))));
         for (auto side = m_sides.cbegin(); side != m_sides.cend(); ++side)
             QVERIFY(writeFile(m_dir.filePath(side.key() + ".wav"), canonical(1, 7500, 16, *side)));
     }
@@ -154,6 +155,9 @@ private slots:
             << "E {cue}: No track found";
         QTest::newRow("images-differ-in-format")
             << lines(file + "INDEX 01 0:0:20;FILE a.wav WAVE;TRACK 03 AUDIO;INDEX 01 0:0:0")
+            << "E {cue}: The images of this sheet differ in format";
+        QTest::newRow("images-differ-in-depth")
+            << lines(file + "INDEX 01 0:0:20;FILE d24.wav WAVE;TRACK 03 AUDIO;INDEX 01 0:0:0")
             << "E {cue}: The images of this sheet differ in format";
         QTest::newRow("index-back-in-second-file")
             << lines("FILE a.wav WAVE;TRACK 01 AUDIO;INDEX 01 0:0:0;FILE b.wav WAVE;TRACK 02 AUDIO;"
