@@ -247,8 +247,8 @@ private slots:
         for (const GapMode gaps : {GapMode::Leave, GapMode::Append, GapMode::Prepend}) {
             const QString expected = modes[int(gaps)];
             QTemporaryDir out;
-            ExtractionSettings settings {out.path(), true, false, false, "%1 %2 %3"};
-            settings.gaps = gaps;
+            const ExtractionSettings settings {
+                out.path(), true, false, false, "%1 %2 %3", OutputFormat::Wav, gaps, {}};
             RecordingHost host;
             QCOMPARE(unpackCue(host, settings, cue, false), 1);
             const QStringList said
