@@ -196,18 +196,19 @@ private slots:
     {
         QTest::addColumn<QString>("image");
         QTest::addColumn<QStringList>("tool"); // what embeds the sheet, {sheet} its file
-        QTest::addColumn<QString>("said");     // the error, or the disc's texts when split
+        QTest::addColumn<QString>("said");     // the error, or the disc's and track 1's texts
         const QStringList comment {"metaflac", "--set-tag=cuesheet={text}", "image.flac"};
-        QTest::newRow("flac-comment") << "image.flac" << comment << "Unknown Artist|A";
+        QTest::newRow("flac-comment")
+            << "image.flac" << comment << "Unknown Artist|A|Unknown Artist|Track 1";
         QTest::newRow("flac-cuesheet-block-and-tags")
             << "image.flac"
             << QStringList {"metaflac", "--import-cuesheet-from={sheet}", "--set-tag=ARTIST=Band",
-                   "--set-tag=ALBUM=Live", "image.flac"}
-            << "Band|Live";
+                   "--set-tag=ALBUM=Live", "--set-tag=TITLE=Song", "image.flac"}
+            << "Band|Live|Band|Song";
         QTest::newRow("wavpack-tag") << "image.wv"
                                      << QStringList {"wavpack", "-q", "-y", "-w",
                                             "Cuesheet=@{sheet}", "source.wav", "-o", "image.wv"}
-                                     << "Unknown Artist|A";
+                                     << "Unknown Artist|A|Unknown Artist|Track 1";
         QTest::newRow("flac-without-sheet")
             << "image.flac" << QStringList {"true"} << "E No cue sheet in {dir}/image.flac";
         QTest::newRow("invalid-sheet-in-comment")
@@ -236,7 +237,10 @@ private slots:
         RecordingHost host;
         CueSheet read;
         if (readCueSheet(host, dir.filePath(image), read)) {
-            QCOMPARE(read.performer + '|' + read.title, said);
+            const CueTrack &first = read.tracks.value(0);
+            QCOMPARE(
+                QStringList({read.performer, read.title, first.performer, first.title}).join('|'),
+                said);
             QCOMPARE(run.files.values(), wanted.values());
         } else {
             QCOMPARE(run.log, QStringList {said});
