@@ -15,6 +15,46 @@ LogDelegate::RowKey rowKey(const QStyleOptionViewItem &o, const QColor &backgrou
             int(o.checkState), int(o.viewItemPosition)}};
 }
 
+bool rightToLeft(QChar::Direction d)
+{
+    return d == QChar::DirR || d == QChar::DirAL || d == QChar::DirRLE || d == QChar::DirRLO
+        || d == QChar::DirRLI;
+}
+
+// The part of a row's text that can show: the characters up to the viewport's
+// right edge (right, in the row's own coordinates) and some beyond. The style
+// shapes and lays out a row's whole text several times to draw it, and a log
+// line naming two paths is mostly out of sight. What is drawn of the part is
+// what is drawn of the whole: the glyphs and any ellipsis up to the edge come
+// from the same characters, and past the edge nothing shows. The characters'
+// own advances, without shaping, find the cut; kerning moves glyphs by far less
+// than the room kept beyond the edge (an eighth, and an ellipsis and three of
+// the widest characters met). Only left-aligned single lines are cut.
+QString visiblePart(const QStyleOptionViewItem &o, int right)
+{
+    const QString &text = o.text;
+    if (o.direction != Qt::LeftToRight || !(o.displayAlignment & Qt::AlignLeft)
+        || (o.features & QStyleOptionViewItem::WrapText) || text.contains(QChar::LineSeparator)) {
+        return text;
+    }
+    const QFontMetrics metrics(o.font);
+    const qint64 reach = right + right / 8 + metrics.horizontalAdvance(QChar(0x2026));
+    qint64 advance = 0;
+    qint64 widest = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (advance > reach + 3 * widest)
+            return text.left(text.at(i).isLowSurrogate() ? i + 1 : i);
+        // A right-to-left run shows its last characters first: cut, it would
+        // show others.
+        if (rightToLeft(text.at(i).direction()))
+            return text;
+        const qint64 width = metrics.horizontalAdvance(text.at(i));
+        advance += width;
+        widest = qMax(widest, width);
+    }
+    return text;
+}
+
 } // namespace
 
 size_t qHash(const LogDelegate::RowKey &key, size_t seed)
@@ -43,6 +83,7 @@ void LogDelegate::paint(
         QStyledItemDelegate::paint(painter, option, index);
         return;
     }
+    opt.text = visiblePart(opt, viewport->width() - option.rect.left());
     const RowKey key = rowKey(opt, background.color());
     if (const QPixmap *row = m_rows.object(key)) {
         painter->drawPixmap(option.rect.topLeft(), *row);
@@ -52,9 +93,8 @@ void LogDelegate::paint(
     row.fill(background.color());
     {
         QPainter p(&row);
-        QStyleOptionViewItem atOrigin = option;
-        atOrigin.rect.moveTo(0, 0);
-        QStyledItemDelegate::paint(&p, atOrigin, index);
+        opt.rect.moveTo(0, 0);
+        view->style()->drawControl(QStyle::CE_ItemViewItem, &opt, &p, view);
     }
     painter->drawPixmap(option.rect.topLeft(), row);
     // Room for the rows on screen twice over, however wide a long line made

@@ -85,6 +85,9 @@ LogList::LogList(QWidget *parent)
 {
     setUniformItemSizes(true);
     setVerticalScrollBar(new SteadyScrollBar(Qt::Vertical, this));
+    // While a long line sets the width of every row, each line of another
+    // length changes the range across, mostly by less than moves the handle.
+    setHorizontalScrollBar(new SteadyScrollBar(Qt::Horizontal, this));
 }
 
 // The toolkit's list measures the last row: a log's newest line is the one
@@ -138,36 +141,53 @@ QModelIndex LogList::indexAt(const QPoint &point) const
     return visualRect(index).contains(point) ? index : QModelIndex();
 }
 
+// Sets a bar's range; true when the bar is to appear or disappear. The scroll
+// area lays out its children after every change of range, a turn later, and
+// raises both bars as it does, which repaints them and the whole frame: once
+// per log line while a long line has the bar across shown. A range that grows
+// under the bar's value changes nothing of that, and is set without a word.
+bool LogList::setBarRange(QScrollBar *bar, int maximum)
+{
+    maximum = qMax(0, maximum);
+    const bool quiet = (maximum > 0) == (bar->maximum() > bar->minimum()) && bar->minimum() == 0
+        && bar->value() <= maximum;
+    const QSignalBlocker blocker(quiet ? bar : nullptr);
+    bar->setRange(0, maximum);
+    return !quiet;
+}
+
 // Ranges as the toolkit's list sets them: per item, the bar counts rows and
 // its end shows the last row wholly at the bottom; per pixel, it counts
 // pixels. Across, it always counts pixels.
 void LogList::updateGeometries()
 {
     const QSize size = rowSize();
+    QScrollBar *across = horizontalScrollBar();
+    QScrollBar *down = verticalScrollBar();
+    bool relayout = false;
     if (geometry().isEmpty() || count() == 0 || !size.isValid()) {
-        horizontalScrollBar()->setRange(0, 0);
-        verticalScrollBar()->setRange(0, 0);
+        relayout |= setBarRange(across, 0);
+        relayout |= setBarRange(down, 0);
     } else {
-        QScrollBar *across = horizontalScrollBar();
         across->setPageStep(viewport()->width());
         across->setSingleStep(size.width());
-        across->setRange(0, size.width() - viewport()->width());
-        QScrollBar *down = verticalScrollBar();
+        relayout |= setBarRange(across, size.width() - viewport()->width());
         if (perItem()) {
             down->setSingleStep(1);
             down->setPageStep(rowsPerPage());
-            down->setRange(0, count() - rowsPerPage());
+            relayout |= setBarRange(down, count() - rowsPerPage());
         } else {
             down->setSingleStep(size.height());
             down->setPageStep(viewport()->height());
-            down->setRange(0, count() * size.height() - viewport()->height());
+            relayout |= setBarRange(down, count() * size.height() - viewport()->height());
         }
     }
     QAbstractItemView::updateGeometries();
     // Shows or hides the scroll bars now rather than at the next turn of the
     // event loop: scrolling to a new row must reckon with the viewport it
     // will really have.
-    setViewportMargins(viewportMargins());
+    if (relayout)
+        setViewportMargins(viewportMargins());
 }
 
 void LogList::doItemsLayout()

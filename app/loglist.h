@@ -46,6 +46,7 @@ private:
     // Rows wholly in view at once, at least one.
     int rowsPerPage() const;
     QModelIndex indexOfRow(int row) const;
+    bool setBarRange(QScrollBar *bar, int maximum);
 
     mutable QSize m_rowSize; // the last row's size hint; invalid until measured
     QPersistentModelIndex m_hover;

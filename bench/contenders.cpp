@@ -175,6 +175,37 @@ double WindowContender::lineCostMs(int lines)
     return perLine;
 }
 
+double WindowContender::longLineCostMs(int lines)
+{
+    const QString line = QStringLiteral(
+        "/home/user/Music/rips/Some Band - Some Album.cue: Writing /home/user/Music/out/Some "
+        "Band/Some Album/%1 Some Band - A Title.wav...");
+    m_window.btnClearLog->click();
+    settle();
+    m_window.logNs = 0;
+    m_window.logLines = 0;
+    for (int i = 0; i < lines; ++i) {
+        const QString text = line.arg(i, 2, 10, QLatin1Char('0'));
+        if (i % 7 == 6)
+            m_window.logerror(text);
+        else
+            m_window.lognormal(text);
+    }
+    const double perLine = m_window.logNs / 1e6 / qMax(1, m_window.logLines);
+    m_window.btnClearLog->click();
+    return perLine;
+}
+
+void warmFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return;
+    const qint64 piece = 1 << 20;
+    std::unique_ptr<char[]> buffer(new char[piece]);
+    while (file.read(buffer.get(), piece) > 0) { }
+}
+
 QStringList windowTracks(const QString &dest)
 {
     QStringList files;

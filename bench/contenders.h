@@ -60,6 +60,10 @@ public:
     // panel, the texts of the last run's lines in turn, each numbered so that
     // no two lines are the same, as in a run.
     double lineCostMs(int lines);
+    // The same with lines as long as a run writes into a deep folder tree,
+    // naming the sheet and the track by their whole paths, which the panel
+    // elides; every seventh an error line.
+    double longLineCostMs(int lines);
     bool peakResettable() const { return m_peakResettable; }
 
 private:
@@ -106,6 +110,10 @@ Rival shnsplitRival(const Image &image, const QString &out);
 // flac -d or wvunpack writing the whole image to a WAV file.
 Rival decoderRival(const Image &image, const QString &out);
 Rival ffmpegRival(const Image &image, const QString &out);
+
+// Reads the whole file, so that its pages are in the page cache when a timed
+// command starts: the kernel here pages out cache that has gone cold.
+void warmFile(const QString &path);
 
 // Empties dest (keeping the folder), outside every timing.
 void clearFolder(const QString &dest);

@@ -305,6 +305,9 @@ void Bench::timeRound(ImageResult &r, int round)
     QList<CommandTime> times(r.rivals.size());
     for (int i = 0; i < count; ++i) {
         const int who = (round + i) % count;
+        // Every contender starts from the same warm page cache.
+        warmFile(r.image.imagePath);
+        warmFile(r.image.cuePath);
         if (who == 0) {
             run = m_contender.run(r.image, m_runOut);
             clearFolder(m_runOut);
@@ -331,6 +334,7 @@ void Bench::timeRound(ImageResult &r, int round)
     r.gapCpuMs << run.longestGapCpuMs;
     r.logMs << run.logMs;
     r.lineMs << m_contender.lineCostMs(linesPerProbe);
+    r.longLineMs << m_contender.longLineCostMs(linesPerProbe);
     r.turns << run.turns;
     for (int i = 0; i < times.size(); ++i) {
         r.rivals[i].seconds << times[i].seconds;

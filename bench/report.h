@@ -23,6 +23,7 @@ struct ImageResult
     QList<RivalTimes> rivals;
     QList<double> logMs;          // of each run, in the log panel
     QList<double> lineMs;         // one log line, the average of a round's probe
+    QList<double> longLineMs;     // the same with long, elided lines
     QList<double> growthMiB;      // timed rounds
     QList<double> everyGrowthMiB; // every run of the image: check, rounds, stops
     QList<double> gapMs;          // timed rounds

@@ -24,6 +24,17 @@ public:
     // count * channels * 2 bytes. Fewer than asked means the audio ends there,
     // or, when readFailed() says so, that it could not be decoded.
     virtual qint64 readFrames(char *dest, qint64 pos, qint64 count) = 0;
+    // The same frames without a copy, where the file already holds them as
+    // the tracks do (16-bit WAV): data points into memory the reader keeps
+    // until its next call, for the caller to write out as they are. Returns
+    // how many frames it lends, 0 where the caller must use readFrames.
+    virtual qint64 lendFrames(qint64 pos, qint64 count, const char *&data)
+    {
+        Q_UNUSED(pos);
+        Q_UNUSED(count);
+        data = nullptr;
+        return 0;
+    }
     // True once a read met audio it could not decode. The frames delivered
     // before are good; nothing after them is.
     virtual bool readFailed() const { return false; }

@@ -380,11 +380,18 @@ bool TrackWriter::moveChunk(
     got = 0;
     while (got < frames) {
         const qint64 want = qMin(frames - got, pieceFrames);
-        const qint64 n = source.readFrames(buf, position + got, want);
+        // Frames the image lends are written straight from it: one copy of
+        // each byte instead of two.
+        const char *data = nullptr;
+        qint64 n = source.lendFrames(position + got, want, data);
+        if (n <= 0) {
+            n = source.readFrames(buf, position + got, want);
+            data = buf;
+        }
         if (n <= 0)
             return true;
         const qint64 bytes = n * m_frameBytes;
-        if (out.write(buf, bytes) != bytes)
+        if (out.write(data, bytes) != bytes)
             return false;
         got += n;
         if (n < want)

@@ -38,6 +38,13 @@ public:
     // samples; dest must hold count * channels * 2 bytes. Returns how many whole
     // frames were delivered (0 at or past the end, fewer if the file shrank).
     qint64 readFrames(char *dest, qint64 pos, qint64 count) override;
+    // 16-bit frames from a memory map of the file, a window of mapWindowBytes
+    // at a time: written out from there, each byte is copied once. Only the
+    // frames the file holds at the moment of the call are lent, so that a file
+    // that shrank is never touched past its end (reading a mapped page past
+    // the end kills the process with SIGBUS); what follows comes through
+    // readFrames, as ever.
+    qint64 lendFrames(qint64 pos, qint64 count, const char *&data) override;
 
     QString path() const override { return file.fileName(); }
     qint32 rate() const override { return sampleRate; }
@@ -66,6 +73,8 @@ private:
     bool seekTo(qint64 offset);
     qint64 read16(char *dest, qint64 offset, qint64 frames);
     qint64 read24(char *dest, qint64 offset, qint64 frames);
+    bool mapWindow(qint64 offset, qint64 bytes, qint64 size);
+    void unmap();
 
     qint64 fileSize = 0;
     // Frames of the last "data" chunk that the file really holds; -1 before one.
@@ -73,4 +82,11 @@ private:
     // Where the next read will start; -1 when unknown. A sequential caller then
     // pays for no seek at all.
     qint64 filePos = -1;
+    // The mapped window: file bytes [mapStart, mapStart + mapBytes).
+    const char *map = nullptr;
+    qint64 mapStart = 0;
+    qint64 mapBytes = 0;
+    // Small enough to keep the memory a run touches small (mapped pages count
+    // as the process's own), large enough that mapping costs nothing.
+    static constexpr qint64 mapWindowBytes = 8 << 20;
 };

@@ -249,6 +249,40 @@ private slots:
         QVERIFY(filesBelow(disc.dir.path()) == whole);
     }
 
+    void imageShrinks_data()
+    {
+        QTest::addColumn<qint64>("left"); // frames of track 02's second chunk left in the image
+        QTest::addColumn<int>("torn");    // bytes of a frame after them
+        QTest::newRow("cut-inside-a-mapped-window") << qint64(500) << 3;
+        QTest::newRow("cut-at-a-chunk-end") << qint64(0) << 0;
+        QTest::newRow("cut-past-a-page") << qint64(4000) << 1;
+    }
+
+    // The image is cut while track 02 is being written: the track ends where
+    // the audio now does, as a valid file, and the run goes on. Stereo: track
+    // 02's first chunk of 8 MiB crosses from one mapped window into the next.
+    void imageShrinks()
+    {
+        QFETCH(qint64, left);
+        QFETCH(int, torn);
+        Disc disc(
+            {2, 44100, 16, 2300000}, "TRACK 01 AUDIO;INDEX 01 0:0:0;TRACK 02 AUDIO;INDEX 01 0:0:1");
+        const QString image = disc.dir.filePath("image.wav");
+        const qint64 firstChunk = 2097152, end = 588 + firstChunk + left;
+        RecordingHost host;
+        host.atYield = [&] {
+            const QStringList parts = QDir(disc.dir.path()).entryList({"02.wav.*"});
+            if (!parts.isEmpty() && QFileInfo(disc.dir.filePath(parts[0])).size() > 4 * firstChunk)
+                QFile::resize(image, 44 + end * 4 + torn);
+        };
+        QCOMPARE(disc.split(host), 1);
+        QCOMPARE(host.lines.mid(3),
+            QStringList({"I Disc: Track 02 cut short: the WAV image ends before the track does",
+                "I " + disc.cue + ": Extraction successful"}));
+        QCOMPARE(readFile(disc.dir.filePath("02.wav")),
+            canonical(2, 44100, 16, disc.data.mid(588 * 4, (end - 588) * 4)));
+    }
+
     // A full disk (a file-size limit, in a child process) ends the sheet with
     // the older track file untouched and no part file left behind.
     void fullDisk()

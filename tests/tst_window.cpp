@@ -57,9 +57,17 @@ private slots:
             return image(
                 w.screen()->grabWindow(w.winId(), area.x(), area.y(), area.width(), area.height()));
         };
+        // A line naming two paths, far wider than the panel, and one whose
+        // right-to-left name runs past its edge.
+        const QString path = QString("/home/user/Music/rips/Some Band - Some Album.cue: Writing "
+                                     "/home/user/Music/out/Some Band/Some Album/07 Some Band - "
+                                     "A Title.wav... ")
+                                 .repeated(2);
         for (int i = 1; i <= 30; ++i) {
             const int before = turns;
-            w.logerror(QString("line %1 ").arg(i).repeated(i == 3 ? 60 : 1));
+            w.logerror(i == 3 ? path
+                    : i == 2  ? "/home/user/" + QString("שלום עולם ").repeated(40)
+                              : QString("line %1 ").arg(i));
             QCOMPARE(turns, before + 1);
             QCOMPARE(log->currentRow(), i - 1);
             const QRect row = log->visualItemRect(log->item(i - 1));

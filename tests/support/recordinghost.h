@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 // An engine host that records what the engine says, for tests without a
 // window. Lines carry their kind: "I " information, "E " error.
 class RecordingHost : public EngineHost
@@ -15,6 +17,8 @@ public:
     bool yieldAndCheckStop() override
     {
         ++yields;
+        if (atYield)
+            atYield();
         if (stopAtYield > 0 && yields >= stopAtYield)
             stop = true;
         return stop;
@@ -25,4 +29,5 @@ public:
     int yields = 0;
     int stopAtYield = 0; // ask for a stop from this yield on (0: never)
     bool stop = false;
+    std::function<void()> atYield; // what happens to the files while the loop turns
 };
