@@ -21,7 +21,8 @@ void WMain::on_actionAbout_triggered()
     box.setDefaultButton(QMessageBox::Close);
     box.setText(windowTitle() + QLatin1Char('\n') + tr("Copyright (C) 2026 Orvane")
         + QStringLiteral("\n\n")
-        + tr("This is an individual track wave extraction utility\nfor CUE/WAV sets."));
+        + tr("This is an individual track wave extraction utility\nfor CUE sheets with WAV, "
+             "FLAC, WavPack, Monkey's Audio,\nTTA, ALAC, AIFF or Wave64 images."));
     box.setTextFormat(Qt::PlainText);
     if (box.exec() == QMessageBox::Yes)
         QDesktopServices::openUrl(QUrl(QString::fromLatin1(homePage)));

@@ -1,5 +1,6 @@
 #include "wmain.h"
 
+#include "sheetencodings.h"
 #include "unpackcue.h"
 #include "windowhost.h"
 
@@ -42,8 +43,8 @@ void WMain::on_actionStartExtraction_triggered()
 
 void WMain::setRunControlsEnabled(bool enabled)
 {
-    const QList<QWidget *> widgets = {destPath, subArtist, subAlbum, cbOverwrite, trackFormat,
-        gapMode, btnExtract, cuelist, btnBrowse};
+    const QList<QWidget *> widgets = {destPath, subArtist, subAlbum, cbOverwrite, outputFormat,
+        trackFormat, gapMode, btnExtract, cuelist, btnBrowse};
     for (QWidget *w : widgets)
         w->setEnabled(enabled);
     for (QAction *a : {actionAdd, actionRemove, actionStartExtraction, actionQuit})
@@ -126,6 +127,8 @@ ExtractionSettings WMain::currentSettings() const
     settings.trackFormat = trackFormat->currentText();
     // The Gaps choice lists the modes in their enum's order.
     settings.gaps = GapMode(gapMode->currentIndex());
+    settings.sheetEncodings = m_sheetEncodings->chosen();
+    settings.outputFormat = chosenOutput();
     return settings;
 }
 

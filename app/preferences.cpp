@@ -29,6 +29,10 @@ void WMain::loadPreferences()
     // A missing or unknown word leaves gaps out, as every earlier version did.
     gapMode->setCurrentIndex(
         qMax(0, gapWords.indexOf(settings.value(QStringLiteral("gaps")).toString())));
+    // A missing or unknown value is today's output.
+    const bool flac
+        = settings.value(QStringLiteral("outputFormat")).toString() == QLatin1String("flac");
+    outputFormat->setCurrentIndex(flac ? 1 : 0);
 }
 
 void WMain::savePreferences()
@@ -40,13 +44,21 @@ void WMain::savePreferences()
     settings.setValue(QStringLiteral("overwriteExisting"), cbOverwrite->isChecked());
     settings.setValue(QStringLiteral("trackFormat"), trackFormat->currentText());
     settings.setValue(QStringLiteral("gaps"), gapWords.value(gapMode->currentIndex()));
+    settings.setValue(QStringLiteral("outputFormat"),
+        chosenOutput() == OutputFormat::Flac ? QStringLiteral("flac") : QStringLiteral("wav"));
+}
+
+OutputFormat WMain::chosenOutput() const
+{
+    return outputFormat->currentIndex() == 1 ? OutputFormat::Flac : OutputFormat::Wav;
 }
 
 void WMain::on_trackFormat_textChanged(const QString &)
 {
     const QString preview = expandTrackFormat(trackFormat->currentText(), QStringLiteral("01"),
-        tr("Artist"), tr("Track Name"), tr("Album"));
-    trackFormatLabel->setText(preview + trackFileSuffix);
+        tr("Artist"), tr("Track Name"), tr("Album"), QStringLiteral("1"));
+    const bool flac = chosenOutput() == OutputFormat::Flac;
+    trackFormatLabel->setText(preview + (flac ? flacFileSuffix : trackFileSuffix));
 }
 
 void WMain::on_btnBrowse_clicked()

@@ -3,6 +3,7 @@
 #include "logdelegate.h"
 #include "naming.h"
 #include "rowsizecache.h"
+#include "sheetencodings.h"
 
 #include <QComboBox>
 #include <QLoggingCategory>
@@ -40,9 +41,13 @@ WMain::WMain()
     // The CUE list lays out all of its rows again whenever a split sheet
     // leaves it; its delegate keeps that from measuring every path each time.
     cuelist->setItemDelegate(new RowSizeCache(cuelist->model(), cuelist));
+    m_sheetEncodings = new SheetEncodings(cuelist, actionRemove);
     // Qt 6's combo box has no textChanged(QString) for the by-name wiring to
     // find; the preview must still follow every edit.
     connect(trackFormat, &QComboBox::editTextChanged, this, &WMain::on_trackFormat_textChanged);
+    // The preview ends with the chosen output's suffix.
+    connect(outputFormat, &QComboBox::currentIndexChanged, this,
+        [this] { on_trackFormat_textChanged(QString()); });
     // Completing from the presets would turn a typed "%1" into "%1 %3"; the
     // presets stay in the list to be picked.
     trackFormat->setCompleter(nullptr);

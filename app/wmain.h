@@ -1,7 +1,7 @@
 #pragma once
 
 // The main window wires the form's widgets to the program; the work itself
-// lives in the engine (CUE sheet parser, WAV reader, naming, track writer),
+// lives in the engine (CUE sheet parser, image readers, naming, track writer),
 // which reaches back only through the log panel, the CUE list's marks and
 // the stop flag. Each area of the window has a source file of its own:
 // logpanel.cpp, cuelist.cpp, extraction.cpp, preferences.cpp, about.cpp.
@@ -16,6 +16,7 @@
 
 class QDragEnterEvent;
 class QDropEvent;
+class SheetEncodings;
 
 class WMain : public QMainWindow, public Ui_WMain
 {
@@ -63,6 +64,7 @@ private:
     void loadPreferences();
     void savePreferences();
     ExtractionSettings currentSettings() const;
+    OutputFormat chosenOutput() const;
 
     // Track files written by the current run, so that two tracks of one run
     // never silently land on the same name.
@@ -70,4 +72,6 @@ private:
     // One icon per kind of log line, read once: a new icon for every line
     // reads its image file again for every row the panel draws.
     QHash<QString, QIcon> m_logIcons;
+    // The CUE list's context menu, encoding choices and tooltips.
+    SheetEncodings *m_sheetEncodings = nullptr;
 };

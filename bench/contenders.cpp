@@ -74,6 +74,7 @@ void WindowContender::prepare(const Image &image, const QString &dest)
     m_window.subAlbum->setChecked(false);
     m_window.cbOverwrite->setChecked(false);
     m_window.trackFormat->setEditText(QStringLiteral("%1 %2 - %3"));
+    m_window.outputFormat->setCurrentIndex(image.flacTracks ? 1 : 0);
     settle();
 }
 
@@ -210,7 +211,8 @@ QStringList windowTracks(const QString &dest)
 {
     QStringList files;
     const QDir dir(dest);
-    for (const QString &name : dir.entryList({QStringLiteral("*.wav")}, QDir::Files, QDir::Name))
+    for (const QString &name :
+        dir.entryList({QStringLiteral("*.wav"), QStringLiteral("*.flac")}, QDir::Files, QDir::Name))
         files << dir.filePath(name);
     return files;
 }
@@ -299,13 +301,58 @@ Rival decoderRival(const Image &image, const QString &out)
         {QStringLiteral("-y"), image.imagePath, QStringLiteral("-o"), wav}, image.wavBytes()};
 }
 
-Rival ffmpegRival(const Image &image, const QString &out)
+Rival ffmpegRival(const Image &image, const QString &out, int threads)
 {
-    return {QStringLiteral("ffmpeg"), QStringLiteral("ffmpeg"),
-        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-i"),
-            image.imagePath, QStringLiteral("-f"), QStringLiteral("wav"),
-            QDir(out).filePath(QStringLiteral("image.wav"))},
+    QStringList args {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y")};
+    QString name = QStringLiteral("ffmpeg");
+    if (threads > 0) {
+        args << QStringLiteral("-threads") << QString::number(threads);
+        name += QStringLiteral(" -threads %1").arg(threads);
+    }
+    args << QStringLiteral("-i") << image.imagePath << QStringLiteral("-f") << QStringLiteral("wav")
+         << QDir(out).filePath(QStringLiteral("image.wav"));
+    return {name, QStringLiteral("ffmpeg"), args, image.wavBytes()};
+}
+
+Rival flacWholeRival(const Image &image, const QString &out)
+{
+    const QString flac = QDir(out).filePath(QStringLiteral("image.flac"));
+    if (image.format == Format::Wav)
+        return {QStringLiteral("flac -5"), QStringLiteral("flac"),
+            {QStringLiteral("-s"), QStringLiteral("-5"), QStringLiteral("-f"), QStringLiteral("-o"),
+                flac, image.imagePath},
+            image.wavBytes()};
+    const QString wav = QDir(out).filePath(QStringLiteral("image.wav"));
+    return {QStringLiteral("flac -d, flac -5"), QStringLiteral("sh"),
+        {QStringLiteral("-c"),
+            QStringLiteral("flac -s -d -f -o \"$2\" \"$1\" && flac -s -5 -f -o \"$3\" \"$2\""),
+            QStringLiteral("sh"), image.imagePath, wav, flac},
         image.wavBytes()};
+}
+
+Rival shnsplitFlacRival(const Image &image, const QString &out)
+{
+    return {QStringLiteral("shnsplit -o flac"), QStringLiteral("shnsplit"),
+        {QStringLiteral("-f"), image.cuePath, QStringLiteral("-o"), QStringLiteral("flac"),
+            QStringLiteral("-d"), out, image.imagePath},
+        image.wavBytes()};
+}
+
+// One ffmpeg that decodes the image once and encodes every track from it.
+Rival ffmpegTracksRival(const Image &image, const QString &out)
+{
+    QStringList args {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
+        QStringLiteral("-i"), image.imagePath};
+    for (int t = 0; t < image.trackStarts.size(); ++t) {
+        args << QStringLiteral("-ss") << QString::number(image.trackStarts[t] / 75.0, 'f', 6);
+        if (t + 1 < image.trackStarts.size())
+            args << QStringLiteral("-to")
+                 << QString::number(image.trackStarts[t + 1] / 75.0, 'f', 6);
+        args << QStringLiteral("-c:a") << QStringLiteral("flac")
+             << QDir(out).filePath(QStringLiteral("%1.flac").arg(t + 1, 2, 10, QLatin1Char('0')));
+    }
+    return {
+        QStringLiteral("ffmpeg, FLAC tracks"), QStringLiteral("ffmpeg"), args, image.wavBytes()};
 }
 
 void clearFolder(const QString &dest)

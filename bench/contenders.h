@@ -109,7 +109,13 @@ Rival cpRival(const Image &image, const QString &out);
 Rival shnsplitRival(const Image &image, const QString &out);
 // flac -d or wvunpack writing the whole image to a WAV file.
 Rival decoderRival(const Image &image, const QString &out);
-Rival ffmpegRival(const Image &image, const QString &out);
+// threads > 0 limits its decoder to that many threads.
+Rival ffmpegRival(const Image &image, const QString &out, int threads = 0);
+// For FLAC tracks: flac -5 of the whole image (after flac -d for a FLAC
+// image), shnsplit -o flac, and ffmpeg writing every track as FLAC.
+Rival flacWholeRival(const Image &image, const QString &out);
+Rival shnsplitFlacRival(const Image &image, const QString &out);
+Rival ffmpegTracksRival(const Image &image, const QString &out);
 
 // Reads the whole file, so that its pages are in the page cache when a timed
 // command starts: the kernel here pages out cache that has gone cold.

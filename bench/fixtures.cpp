@@ -53,9 +53,11 @@ public:
     {
     }
 
-    void fill(char *out, qint64 bytes)
+    // 16-bit frames, or 24-bit ones whose low byte is noise.
+    void fill(char *out, qint64 bytes, int bits = 16)
     {
-        for (qint64 i = 0; i < bytes; i += 4) {
+        const int frame = bits / 4;
+        for (qint64 i = 0; i + frame <= bytes; i += frame) {
             if (m_chordLeft-- <= 0)
                 newChord();
             double left = 0;
@@ -68,8 +70,17 @@ public:
                 right += y * t.right;
             }
             const quint64 noise = m_noise.next();
-            qToLittleEndian<qint16>(sample(left + int(noise % 129) - 64), out + i);
-            qToLittleEndian<qint16>(sample(right + int((noise >> 32) % 129) - 64), out + i + 2);
+            const qint16 l = sample(left + int(noise % 129) - 64);
+            const qint16 r = sample(right + int((noise >> 32) % 129) - 64);
+            if (bits == 16) {
+                qToLittleEndian<qint16>(l, out + i);
+                qToLittleEndian<qint16>(r, out + i + 2);
+                continue;
+            }
+            out[i] = char(noise >> 8);
+            qToLittleEndian<qint16>(l, out + i + 1);
+            out[i + 3] = char(noise >> 40);
+            qToLittleEndian<qint16>(r, out + i + 4);
         }
     }
 
@@ -173,7 +184,7 @@ bool writeWav(const Image &image, const ImagePlan &plan)
     for (qint64 left = dataBytes; left > 0;) {
         const qint64 n = qMin(left, ioBlock);
         if (plan.music)
-            music.fill(block.get(), ioBlock);
+            music.fill(block.get(), ioBlock, plan.bits);
         else
             noise.fill(block.get(), ioBlock);
         if (file.write(block.get(), n) != n)
@@ -187,13 +198,34 @@ bool writeWav(const Image &image, const ImagePlan &plan)
 // Each program at its default level, as a ripper leaves the image.
 bool encode(const Image &image)
 {
-    const bool flac = image.format == Format::Flac;
-    const QStringList args = flac ? QStringList {QStringLiteral("-s"), QStringLiteral("-f"),
-                                 QStringLiteral("-o"), image.imagePath, image.wavPath}
-                                  : QStringList {QStringLiteral("-q"), QStringLiteral("-y"),
-                                      image.wavPath, QStringLiteral("-o"), image.imagePath};
-    return QProcess::execute(flac ? QStringLiteral("flac") : QStringLiteral("wavpack"), args) == 0
-        && syncFile(image.imagePath);
+    const QString wav = image.wavPath, out = image.imagePath;
+    QString program;
+    QStringList args;
+    switch (image.format) {
+    case Format::Flac:
+        program = QStringLiteral("flac");
+        args = QStringList {
+            QStringLiteral("-s"), QStringLiteral("-f"), QStringLiteral("-o"), out, wav};
+        break;
+    case Format::WavPack:
+        program = QStringLiteral("wavpack");
+        args = QStringList {
+            QStringLiteral("-q"), QStringLiteral("-y"), wav, QStringLiteral("-o"), out};
+        break;
+    case Format::Ape: // normal compression; jmac exits 0 when it fails too
+        program = QStringLiteral("jmac");
+        args = QStringList {QStringLiteral("c2"), wav, out};
+        break;
+    default:
+        program = QStringLiteral("ffmpeg");
+        args = QStringList {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
+            QStringLiteral("-i"), wav, QStringLiteral("-c:a"), QStringLiteral("alac"), out};
+    }
+    QProcess encoder;
+    encoder.setStandardOutputFile(QProcess::nullDevice());
+    encoder.start(program, args);
+    return encoder.waitForFinished(-1) && encoder.exitCode() == 0 && QFileInfo(out).size() > 0
+        && syncFile(out);
 }
 
 } // namespace
@@ -208,17 +240,22 @@ QString Image::describe() const
                        .arg(trackStarts.size())
                        .arg(wavBytes() / 1e6, 0, 'f', 1);
     if (format != Format::Wav)
-        text
-            += QStringLiteral(" as WAV; as %1 %2 MB, %3 of it")
-                   .arg(format == Format::Flac ? QStringLiteral("FLAC") : QStringLiteral("WavPack"))
-                   .arg(imageBytes / 1e6, 0, 'f', 1)
-                   .arg(compression(), 0, 'f', 2);
+        text += QStringLiteral(" as WAV; as %1 %2 MB, %3 of it")
+                    .arg(formatName())
+                    .arg(imageBytes / 1e6, 0, 'f', 1)
+                    .arg(compression(), 0, 'f', 2);
     return text;
+}
+
+QString Image::formatName() const
+{
+    static const char *const names[] = {"WAV", "FLAC", "WavPack", "Monkey's Audio", "ALAC"};
+    return QLatin1String(names[int(format)]);
 }
 
 Image makeImage(const QString &dir, const ImagePlan &plan, int tracks)
 {
-    static const char *const extensions[] = {".wav", ".flac", ".wv"};
+    static const char *const extensions[] = {".wav", ".flac", ".wv", ".ape", ".m4a"};
     const QDir folder(dir);
     Image image;
     image.name = QLatin1String(plan.name);
@@ -234,6 +271,7 @@ Image makeImage(const QString &dir, const ImagePlan &plan, int tracks)
     image.bits = plan.bits;
     image.frames = qint64(plan.minutes) * 60 * plan.rate;
     image.trackStarts = trackStarts(qint64(plan.minutes) * 60 * 75, tracks, plan.seed);
+    image.flacTracks = plan.flacTracks;
     if ((!QFileInfo::exists(image.wavPath) && !writeWav(image, plan)) || !writeSheet(image)
         || (plan.format != Format::Wav && !encode(image)))
         return Image();
@@ -293,6 +331,44 @@ QString checkTrack(QFile &source, const Image &image, qint64 first, qint64 end, 
 
 } // namespace
 
+namespace {
+
+// A FLAC track decoded by flac -d to raw samples, against the WAV's slice.
+QString checkFlacTrack(
+    QFile &source, const Image &image, qint64 first, qint64 end, const QString &path)
+{
+    const QString raw = path + QStringLiteral(".raw");
+    const int frame = image.channels * (image.bits / 8);
+    const bool decoded
+        = QProcess::execute(QStringLiteral("flac"),
+              {QStringLiteral("-s"), QStringLiteral("-d"), QStringLiteral("-f"),
+                  QStringLiteral("--force-raw-format"), QStringLiteral("--endian=little"),
+                  QStringLiteral("--sign=signed"), QStringLiteral("-o"), raw, path})
+        == 0;
+    QFile track(raw);
+    QString problem;
+    if (!decoded || !track.open(QIODevice::ReadOnly))
+        problem = QStringLiteral("flac -d cannot decode %1").arg(path);
+    else if (track.size() != (end - first) * frame)
+        problem = QStringLiteral("%1 holds %2 frames, not %3")
+                      .arg(path)
+                      .arg(track.size() / frame)
+                      .arg(end - first);
+    const qint64 piece = 1 << 20;
+    std::unique_ptr<char[]> a(new char[piece]);
+    std::unique_ptr<char[]> b(new char[piece]);
+    for (qint64 at = 0; problem.isEmpty() && at < track.size(); at += piece) {
+        const qint64 n = qMin(piece, track.size() - at);
+        if (!readAt(source, 44 + first * frame + at, a.get(), n) || !readAt(track, at, b.get(), n)
+            || std::memcmp(a.get(), b.get(), n) != 0)
+            problem = QStringLiteral("%1 differs from the image").arg(path);
+    }
+    QFile::remove(raw);
+    return problem;
+}
+
+} // namespace
+
 QString checkTracks(const Image &image, const QStringList &trackFiles)
 {
     if (trackFiles.size() != image.trackStarts.size())
@@ -306,7 +382,9 @@ QString checkTracks(const Image &image, const QStringList &trackFiles)
         const qint64 first = image.trackStarts[t] * image.rate / 75;
         const qint64 end
             = t + 1 < trackFiles.size() ? image.trackStarts[t + 1] * image.rate / 75 : image.frames;
-        const QString problem = checkTrack(source, image, first, end, trackFiles[t]);
+        const QString problem = image.flacTracks
+            ? checkFlacTrack(source, image, first, end, trackFiles[t])
+            : checkTrack(source, image, first, end, trackFiles[t]);
         if (!problem.isEmpty())
             return problem;
     }

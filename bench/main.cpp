@@ -1,8 +1,9 @@
 // Times whole extraction runs through the window on large generated images:
 // WAV images against the machine's copy limit (cp of the image) and shnsplit,
 // FLAC and WavPack images against their reference decoders, shnsplit and
-// ffmpeg; and watches memory, the event loop and Stop while it does. Last,
-// batches of many small sheets show whether the cost per sheet holds.
+// ffmpeg, Monkey's Audio and ALAC images against ffmpeg on one thread, FLAC tracks against
+// flac -5, shnsplit and ffmpeg writing FLAC; and watches memory, the event loop and Stop while it
+// does. Last, batches of many small sheets show whether the cost per sheet holds.
 // ./bench/run builds and starts it; see README.md, "Performance".
 
 #include "batch.h"
@@ -45,6 +46,12 @@ const ImagePlan imagePlans[] = {
     {"hd40", Format::Wav, "hd40", false, 40, 96000, 24, 4, true},
     {"flac74", Format::Flac, "music74", true, 74, 44100, 16, 5, true},
     {"wv74", Format::WavPack, "music74", true, 74, 44100, 16, 5, true},
+    {"ape74", Format::Ape, "music74", true, 74, 44100, 16, 5, true},
+    {"alac74", Format::Alac, "music74", true, 74, 44100, 16, 5, true},
+    // FLAC tracks, from the music as WAV, from it as FLAC, and from 24-bit music.
+    {"flacout74", Format::Wav, "music74", true, 74, 44100, 16, 5, true, true},
+    {"flacout-flac74", Format::Flac, "music74", true, 74, 44100, 16, 5, true, true},
+    {"flacout-hd40", Format::Wav, "music40hd", true, 40, 96000, 24, 6, true, true},
 };
 
 // Log lines per measurement of a line's cost: several screens full, so that
@@ -206,7 +213,8 @@ int Bench::runBatches(const QString &dir)
 
 // A WAV image against the machine's copy limit and, at 16 bits, shnsplit; a
 // FLAC or WavPack image against its reference decoder, ffmpeg and, for FLAC,
-// shnsplit. Programs that are not installed are left out.
+// shnsplit; a Monkey's Audio or ALAC image against ffmpeg on one thread.
+// Programs that are not installed are left out.
 QList<RivalTimes> Bench::rivals(const Image &image, bool speedTargets)
 {
     QList<RivalTimes> result;
@@ -221,6 +229,22 @@ QList<RivalTimes> Bench::rivals(const Image &image, bool speedTargets)
         result << RivalTimes {rival, {}, {}};
     };
     const bool wav = image.format == Format::Wav;
+    // Monkey's Audio and ALAC have no reference decoder in Debian; ffmpeg on
+    // one thread, as the program decodes, stands in for one.
+    if (image.format == Format::Ape || image.format == Format::Alac) {
+        add(ffmpegRival(image, m_rivalOut, 1), m_targets.perDecoder, false);
+        return result;
+    }
+    // Against the WAV image: at most flac -5 of it, faster than shnsplit, and
+    // ffmpeg's ratio reported; the others have no targets.
+    if (image.flacTracks) {
+        const bool targets = wav && image.bits == 16;
+        add(flacWholeRival(image, m_rivalOut), targets ? m_targets.perDecoder : 0, false);
+        if (wav && image.bits == 16)
+            add(shnsplitFlacRival(image, m_rivalOut), m_targets.perSplitter, true);
+        add(ffmpegTracksRival(image, m_rivalOut), 0, false);
+        return result;
+    }
     if (wav)
         add(cpRival(image, m_rivalOut), image.bits == 16 ? m_targets.perCp16 : m_targets.perCp24,
             false);
@@ -264,7 +288,9 @@ void Bench::checkOutput(ImageResult &r)
     }
     const QString problem = checkTracks(r.image, windowTracks(m_runOut));
     if (problem.isEmpty())
-        r.checks << QStringLiteral("all %1 track files match the audio as WAV byte for byte")
+        r.checks << (r.image.flacTracks
+                ? QStringLiteral("all %1 FLAC tracks decode to the audio as WAV byte for byte")
+                : QStringLiteral("all %1 track files match the audio as WAV byte for byte"))
                         .arg(r.image.trackStarts.size());
     else
         r.problems << problem;

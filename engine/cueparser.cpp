@@ -37,6 +37,11 @@ struct LinePatterns
                       R"re(|(?:CATALOG|FLAGS|ISRC).*)re"
                       R"re(|(?:PREGAP|POSTGAP)\s+[0-9]+:[0-9]+:[0-9]+)re"
                       R"re(|INDEX\s+(?:0[2-9]|[1-9][0-9])\s+[0-9]+:[0-9]+:[0-9]+)re");
+    // Texts that move no split point but go into tags: "REM DATE 1999",
+    // "SONGWRITER x", "ISRC x", "CATALOG x". Capture 1 is the keyword, 2 and 3
+    // the value as for the lines below.
+    QRegularExpression kept
+        = linePattern(R"re((REM\s+[^\s"]+|SONGWRITER|CATALOG|ISRC)(?:\s*"\s*(.*)"|\s+([^"]*)))re");
     QRegularExpression performer = linePattern(R"re(PERFORMER(?:\s*"\s*(.*)"|\s+([^"]*)))re");
     QRegularExpression title = linePattern(R"re(TITLE(?:\s*"\s*(.*)"|\s+([^"]*)))re");
     // Capture 3 is the type word; the image's content decides, not the word.
@@ -106,9 +111,10 @@ bool isRawType(const QString &type)
 class SheetReader
 {
 public:
-    SheetReader(EngineHost &host, const QString &fname, CueSheet &sheet)
+    SheetReader(EngineHost &host, const QString &fname, CueSheet &sheet, const QString &encoding)
         : m_host(host)
         , m_fname(fname)
+        , m_encoding(encoding)
         , m_native(QDir::toNativeSeparators(fname))
         , m_sheet(sheet)
     {
@@ -124,6 +130,7 @@ private:
     bool readLines(SheetLines &lines);
     bool handleLine(const QString &line);
     bool invalidLine(const QString &line);
+    void keep(const QString &keyword, const QString &value);
     bool handleFile(const QString &reference, const QString &type, const QString &line);
     bool handleTrack(const QString &digits, const QString &type);
     bool handleIndex01(qint64 position);
@@ -137,6 +144,7 @@ private:
 
     EngineHost &m_host;
     const QString m_fname;
+    const QString m_encoding;
     const QString m_native;
     CueSheet &m_sheet;
     const LinePatterns m_patterns;
@@ -196,7 +204,9 @@ bool SheetReader::run()
     QByteArray bytes;
     if (!(isSheetImage(m_fname) ? readEmbedded(bytes) : readBytes(bytes)))
         return false;
-    SheetLines lines(decodeSheetText(bytes));
+    const SheetText decoded = decodeSheetText(bytes, m_encoding);
+    m_sheet.encoding = decoded.label();
+    SheetLines lines(decoded.text);
     if (!readLines(lines))
         return false;
     // Every track of a sheet is in its first file until a FILE line says otherwise.
@@ -221,15 +231,23 @@ bool SheetReader::readLines(SheetLines &lines)
 bool SheetReader::handleLine(const QString &line)
 {
     QRegularExpressionMatch match;
+    if (matchLine(m_patterns.kept, line, match)) {
+        const QString keyword = match.captured(1).simplified().toUpper();
+        keep(
+            keyword, match.capturedStart(2) >= 0 ? match.captured(2) : match.captured(3).trimmed());
+        return true;
+    }
     if (line.isEmpty() || matchLine(m_patterns.skipped, line, match))
         return true;
     qint64 position = 0;
     if (matchLine(m_patterns.performer, line, match)) {
         (hasTrack() ? m_sheet.tracks.last().performer : m_sheet.performer) = looseValue(match);
+        keep(QStringLiteral("PERFORMER"), looseValue(match));
         return true;
     }
     if (matchLine(m_patterns.title, line, match)) {
         (hasTrack() ? m_sheet.tracks.last().title : m_sheet.title) = looseValue(match);
+        keep(QStringLiteral("TITLE"), looseValue(match));
         return true;
     }
     if (matchLine(m_patterns.file, line, match))
@@ -249,6 +267,11 @@ bool SheetReader::invalidLine(const QString &line)
 {
     return m_host.failSheet(
         m_fname, m_native + QLatin1String(": ") + EngineText::tr("Invalid line found"), line);
+}
+
+void SheetReader::keep(const QString &keyword, const QString &value)
+{
+    (hasTrack() ? m_sheet.tracks.last().values : m_sheet.values).insert(keyword, value);
 }
 
 bool SheetReader::handleFile(const QString &reference, const QString &type, const QString &line)
@@ -367,7 +390,7 @@ bool SheetReader::checkOrder()
 
 } // namespace
 
-bool readCueSheet(EngineHost &host, const QString &fname, CueSheet &sheet)
+bool readCueSheet(EngineHost &host, const QString &fname, CueSheet &sheet, const QString &encoding)
 {
-    return SheetReader(host, fname, sheet).run();
+    return SheetReader(host, fname, sheet, encoding).run();
 }

@@ -13,5 +13,6 @@ constexpr qint64 maxSheetBytes = 100000;
 
 // Reads and checks one CUE sheet into a CueSheet, turning the event loop before
 // every line. On any error or stop it has logged the error line, marked the
-// sheet and returns false.
-bool readCueSheet(EngineHost &host, const QString &fname, CueSheet &sheet);
+// sheet and returns false. encoding is the one the user chose, if any.
+bool readCueSheet(
+    EngineHost &host, const QString &fname, CueSheet &sheet, const QString &encoding = {});

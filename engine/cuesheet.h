@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QMap>
 #include <QString>
 
 // Positions are CD frames (1/75 s) from the start of a file's audio data, or,
@@ -17,6 +18,9 @@ struct CueTrack
     // INDEX 00 and its file: a pregap may lie at the end of the previous file.
     int pregapFile = -1;
     qint64 pregap = -1;
+    // The texts the sheet gives for the track, by keyword ("TITLE", "ISRC",
+    // "REM REPLAYGAIN_TRACK_GAIN"), as decoded and without defaults: the tags.
+    QMap<QString, QString> values {};
 };
 
 struct CueFile
@@ -35,4 +39,8 @@ struct CueSheet
     QList<CueTrack> tracks;
     // Positions per second: CD frames, or the image's rate for a CUESHEET block.
     qint32 positionRate = 75;
+    // The encoding the sheet's text was read in, as the user reads it.
+    QString encoding {};
+    // The disc's texts, as CueTrack::values holds the track's.
+    QMap<QString, QString> values {};
 };

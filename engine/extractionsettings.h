@@ -25,5 +25,5 @@ struct ExtractionSettings
     GapMode gaps = GapMode::Leave;
     // The text encoding the user chose for a sheet, by the sheet's path as the
     // CUE list shows it; a sheet without an entry is detected automatically.
-    QHash<QString, QString> sheetEncodings;
+    QHash<QString, QString> sheetEncodings {};
 };

@@ -9,7 +9,7 @@ namespace {
 
 // The top 16 bits of every sample, channels interleaved; no rounding, as for
 // 24-bit WAV images.
-void interleave(char *dest, const FLAC__int32 *const channels[], int count, qint64 from,
+void interleave16(char *dest, const FLAC__int32 *const channels[], int count, qint64 from,
     qint64 frames, int shift)
 {
     auto *out = reinterpret_cast<uchar *>(dest);
@@ -25,6 +25,17 @@ void interleave(char *dest, const FLAC__int32 *const channels[], int count, qint
     for (qint64 i = from; i < from + frames; ++i) {
         for (int c = 0; c < count; ++c, out += 2)
             qToLittleEndian<qint16>(qint16(channels[c][i] >> shift), out);
+    }
+}
+
+// Every sample as libFLAC hands it over, channels interleaved.
+void interleave32(
+    char *dest, const FLAC__int32 *const channels[], int count, qint64 from, qint64 frames)
+{
+    auto *out = reinterpret_cast<qint32 *>(dest);
+    for (qint64 i = from; i < from + frames; ++i) {
+        for (int c = 0; c < count; ++c)
+            *out++ = channels[c][i];
     }
 }
 
@@ -53,16 +64,7 @@ bool FlacImage::recognise(QIODevice &file)
 
 OpenedImage FlacImage::open(const QString &path)
 {
-    std::unique_ptr<FlacImage> image(new FlacImage(path));
-    const QString reason = image->start();
-    if (!reason.isEmpty())
-        return {nullptr, reason};
-    return {std::move(image), QString()};
-}
-
-FlacImage::FlacImage(const QString &path)
-    : m_path(path)
-{
+    return started(std::unique_ptr<DecodedImage>(new FlacImage(path)));
 }
 
 FlacImage::~FlacImage()
@@ -88,18 +90,30 @@ QString FlacImage::start()
     // last track at a place nobody chose.
     if (m_length <= 0)
         return ImageRefusal::unknownLength();
-    m_pending.resize(qsizetype(m_maxBlock) * m_channels * 2);
+    m_pending.resize(qsizetype(m_maxBlock) * m_channels * 4);
+    m_frameBytes = qint64(m_channels) * 2;
     m_damaged = false;
     return QString();
 }
 
-qint64 FlacImage::framesPerTurn() const
-{
-    return decodedSamplesPerTurn / m_channels;
-}
-
 qint64 FlacImage::readFrames(char *dest, qint64 pos, qint64 count)
 {
+    return read(dest, pos, count, false);
+}
+
+qint64 FlacImage::readFramesAtDepth(qint32 *dest, qint64 pos, qint64 count)
+{
+    return read(reinterpret_cast<char *>(dest), pos, count, true);
+}
+
+qint64 FlacImage::read(char *dest, qint64 pos, qint64 count, bool atDepth)
+{
+    // The pending frames are in the other width: decode them again.
+    if (atDepth != m_atDepth) {
+        m_atDepth = atDepth;
+        m_frameBytes = qint64(m_channels) * (atDepth ? 4 : 2);
+        m_pendingFrames = 0;
+    }
     if (m_failed || pos < 0 || count <= 0 || pos >= m_length)
         return 0;
     // The stream ended early (a cut-off download): nothing lies beyond.
@@ -126,7 +140,7 @@ qint64 FlacImage::readFrames(char *dest, qint64 pos, qint64 count)
 
 void FlacImage::takePending()
 {
-    const qint64 frameBytes = qint64(m_channels) * 2;
+    const qint64 frameBytes = m_frameBytes;
     const qint64 skip = m_next - (m_decodePos - m_pendingFrames);
     const qint64 first = m_pending.size() / frameBytes - m_pendingFrames + skip;
     const qint64 n = qMin(m_wanted, m_pendingFrames - skip);
@@ -208,19 +222,27 @@ FLAC__StreamDecoderWriteStatus FlacImage::takeFrame(
         return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
     }
     const qint64 size = header.blocksize;
-    const int shift = m_bits - 16;
-    const qint64 frameBytes = qint64(m_channels) * 2;
+    const qint64 frameBytes = m_frameBytes;
     // Frames before m_next belong to a gap that is being dropped.
     const qint64 skip = qBound<qint64>(0, m_next - m_decodePos, size);
     const qint64 take = qMin(size - skip, m_wanted - m_got);
-    interleave(m_dest + m_got * frameBytes, channels, m_channels, skip, take, shift);
+    interleave(m_dest + m_got * frameBytes, channels, skip, take);
     m_got += take;
     m_next += take;
     m_decodePos += size;
     // The rest of the block waits at the end of m_pending for the next read.
     m_pendingFrames = size - skip - take;
     const qint64 firstPending = m_pending.size() / frameBytes - m_pendingFrames;
-    interleave(m_pending.data() + firstPending * frameBytes, channels, m_channels, skip + take,
-        m_pendingFrames, shift);
+    interleave(
+        m_pending.data() + firstPending * frameBytes, channels, skip + take, m_pendingFrames);
     return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
+}
+
+void FlacImage::interleave(
+    char *dest, const FLAC__int32 *const channels[], qint64 from, qint64 frames)
+{
+    if (m_atDepth)
+        interleave32(dest, channels, m_channels, from, frames);
+    else
+        interleave16(dest, channels, m_channels, from, frames, m_bits - 16);
 }

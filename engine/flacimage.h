@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sourceimage.h"
+#include "decodedimage.h"
 
 #include <FLAC/stream_decoder.h>
 
@@ -11,7 +11,7 @@ class QIODevice;
 // A FLAC image read through libFLAC. Frames are decoded straight into the
 // caller's buffer; only the part of a block that the caller did not ask for
 // waits in a buffer of one block, so that the next read carries on from it.
-class FlacImage final : public SourceImage
+class FlacImage final : public DecodedImage
 {
 public:
     // "fLaC" at the start, or behind ID3v2 tags that a tagger put there.
@@ -19,23 +19,20 @@ public:
     static OpenedImage open(const QString &path);
 
     ~FlacImage() override;
-    FlacImage(const FlacImage &) = delete;
-    FlacImage &operator=(const FlacImage &) = delete;
 
-    QString path() const override { return m_path; }
-    qint32 rate() const override { return m_rate; }
-    qint32 channelCount() const override { return m_channels; }
-    int sampleBits() const override { return m_bits; }
-    qint64 frameCount() const override { return m_length; }
     qint64 readFrames(char *dest, qint64 pos, qint64 count) override;
-    bool readFailed() const override { return m_failed; }
-    qint64 framesPerTurn() const override;
+    qint64 readFramesAtDepth(qint32 *dest, qint64 pos, qint64 count) override;
 
 private:
-    explicit FlacImage(const QString &path);
-    QString start();
+    explicit FlacImage(const QString &path)
+        : DecodedImage(path)
+    {
+    }
+    QString start() override;
+    qint64 read(char *dest, qint64 pos, qint64 count, bool atDepth);
     bool seekTo(qint64 pos);
     void takePending();
+    void interleave(char *dest, const FLAC__int32 *const channels[], qint64 from, qint64 frames);
     void decode();
 
     static FLAC__StreamDecoderWriteStatus onFrame(const FLAC__StreamDecoder *,
@@ -46,12 +43,7 @@ private:
     FLAC__StreamDecoderWriteStatus takeFrame(
         const FLAC__Frame *frame, const FLAC__int32 *const channels[]);
 
-    const QString m_path;
     FLAC__StreamDecoder *m_decoder = nullptr;
-    qint32 m_rate = 0;
-    qint32 m_channels = 0;
-    int m_bits = 0;
-    qint64 m_length = 0;
     unsigned m_maxBlock = 0;
     bool m_haveInfo = false;
 
@@ -60,16 +52,19 @@ private:
     qint64 m_next = 0;
     qint64 m_wanted = 0;
     qint64 m_got = 0;
+    // Whether the read in progress wants 32-bit samples at the image's depth
+    // rather than 16-bit ones; m_frameBytes follows it.
+    bool m_atDepth = false;
+    qint64 m_frameBytes = 0;
 
     // The sample number of the next frame the decoder will hand over.
     qint64 m_decodePos = 0;
-    // Decoded frames not asked for yet, as 16-bit samples: the tail of the
-    // last block, ending at m_decodePos.
+    // Decoded frames not asked for yet, as the read in progress wants them:
+    // the tail of the last block, ending at m_decodePos.
     QByteArray m_pending;
     qint64 m_pendingFrames = 0;
     // The decoder reported damage; the next frame it hands over is not the
     // audio (libFLAC hands over silence for a frame that fails its checksum).
     bool m_damaged = false;
     bool m_ended = false;
-    bool m_failed = false;
 };

@@ -11,7 +11,8 @@ bool locateImage(const QString &sheetPath, QString &path, QString &namedPath)
     const QDir folder = QFileInfo(sheetPath).absoluteDir();
     const QString base = QFileInfo(path).completeBaseName();
     const QStringList files = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const char *extension : {".flac", ".wv", ".wav"}) {
+    for (const char *extension :
+        {".flac", ".wv", ".wav", ".ape", ".tta", ".m4a", ".aiff", ".aif", ".w64"}) {
         const QString wanted = base + QLatin1String(extension);
         QStringList found;
         for (const QString &name : files) {

@@ -33,14 +33,24 @@ QString toFname(const QString &s)
     r.replace(QLatin1Char('`'), QLatin1Char('\''));
     r.remove(QLatin1Char('?'));
     r.replace(QLatin1Char('*'), QLatin1Char('-'));
+    // Blanks among the controls (a tab, a line break) become one space, as
+    // any other blank does.
+    return withoutControls(r).simplified().trimmed();
+}
+
+QString withoutControls(const QString &s)
+{
     // Controls come from sheets in another encoding than the one guessed, or
-    // from a ripper's bug; no name should carry them. Blanks among them (a
-    // tab, a line break) become one space below, as any other blank does.
+    // from a ripper's bug, and replacement characters from an encoding chosen
+    // that cannot read the sheet; no name or tag should carry them. Blanks
+    // among them (a tab, a line break) stay for the caller to judge.
+    QString r = s;
     r.removeIf([](QChar c) {
         const char16_t u = c.unicode();
-        return (u < 0x20 || (u >= 0x7f && u <= 0x9f)) && !c.isSpace();
+        return (u < 0x20 || (u >= 0x7f && u <= 0x9f) || c == QChar::ReplacementCharacter)
+            && !c.isSpace();
     });
-    return r.simplified().trimmed();
+    return r;
 }
 
 QString fnPrefix(const QString &path)
@@ -54,7 +64,7 @@ QString bareFile(const QString &path)
 }
 
 QString expandTrackFormat(const QString &pattern, const QString &number, const QString &artist,
-    const QString &title, const QString &album)
+    const QString &title, const QString &album, const QString &disc)
 {
     // Each marker is filled in the text the earlier ones left, so a title that
     // holds "%4" gets the album there, but a number never gets a title.
@@ -63,6 +73,7 @@ QString expandTrackFormat(const QString &pattern, const QString &number, const Q
     r.replace(QLatin1String("%2"), artist);
     r.replace(QLatin1String("%3"), title);
     r.replace(QLatin1String("%4"), album);
+    r.replace(QLatin1String("%5"), disc);
     return r.trimmed();
 }
 
@@ -84,10 +95,12 @@ FolderPlan planFolders(
     return plan;
 }
 
-QString trackFileName(const QString &pattern, const CueTrack &track, const QString &album)
+QString trackFileName(const QString &pattern, const CueTrack &track, const QString &album,
+    const QString &suffix, const QString &disc)
 {
     // The whole name is made safe at once, so a "/" in the pattern can never
     // open a subfolder.
-    return toFname(expandTrackFormat(pattern, track.number, track.performer, track.title, album)
-        + trackFileSuffix);
+    return toFname(
+        expandTrackFormat(pattern, track.number, track.performer, track.title, album, disc)
+        + suffix);
 }

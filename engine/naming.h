@@ -13,9 +13,13 @@ QString toFname(const QString &s);
 QString fnPrefix(const QString &path);
 // The file's complete base name ("Live.at.Home.cue" -> "Live.at.Home").
 QString bareFile(const QString &path);
-// Fills "%1" number, "%2" artist, "%3" title, "%4" album into the pattern.
+// Fills "%1" number, "%2" artist, "%3" title, "%4" album and "%5" disc
+// number into the pattern.
 QString expandTrackFormat(const QString &pattern, const QString &number, const QString &artist,
-    const QString &title, const QString &album);
+    const QString &title, const QString &album, const QString &disc = QString());
+// The text without the control characters that no name or tag should carry
+// (blanks such as a tab stay).
+QString withoutControls(const QString &s);
 
 // The folders of one sheet below the destination, from the disc texts and the
 // two subfolder choices.
@@ -34,8 +38,11 @@ struct FolderPlan
 FolderPlan planFolders(
     const QString &discPerformer, const QString &discTitle, bool subArtist, bool subAlbum);
 
-// What every track file's name ends with.
+// What every WAV and every FLAC track file's name ends with.
 constexpr QLatin1String trackFileSuffix(".wav");
+constexpr QLatin1String flacFileSuffix(".flac");
 
-// The track's file name, its suffix included, never a path.
-QString trackFileName(const QString &pattern, const CueTrack &track, const QString &album);
+// The track's file name, its suffix included, never a path; disc is what
+// "%5" gives.
+QString trackFileName(const QString &pattern, const CueTrack &track, const QString &album,
+    const QString &suffix = trackFileSuffix, const QString &disc = QString());

@@ -1,11 +1,17 @@
 #include "sheettext.h"
 
+#include "codepages.h"
+#include "enginetext.h"
+#include "plausibility.h"
+
+#include <QHash>
 #include <QStringDecoder>
 
 #include <uchardet.h>
 
 #include <algorithm>
-#include <bitset>
+#include <array>
+#include <limits>
 
 namespace {
 
@@ -36,14 +42,63 @@ QByteArray detectEncoding(const QByteArray &bytes)
     return name;
 }
 
-// What every sheet without a better guess is read as. Every byte has a
-// meaning there but five, which come out as controls and are dropped from
-// names later.
-QString windows1252(const QByteArray &bytes)
+// Bytes 0x80 to 0x9F are controls in the ISO-8859 family but quotes and
+// dashes in what rippers on Windows write; the detector names the ISO code
+// page for a sheet whose only sign of Windows is a dash.
+QByteArray windowsSibling(const QByteArray &iso)
 {
-    QString text;
-    decodeAs("windows-1252", bytes, text);
-    return text;
+    static const QHash<QByteArray, QByteArray> siblings {{"ISO-8859-1", "windows-1252"},
+        {"ISO-8859-15", "windows-1252"}, {"ISO-8859-2", "windows-1250"},
+        {"ISO-8859-4", "windows-1257"}, {"ISO-8859-13", "windows-1257"},
+        {"ISO-8859-5", "windows-1251"}, {"ISO-8859-7", "windows-1253"},
+        {"ISO-8859-9", "windows-1254"}, {"ISO-8859-8", "windows-1255"},
+        {"ISO-8859-6", "windows-1256"}, {"TIS-620", "windows-874"}, {"ISO-8859-11", "windows-874"}};
+    return siblings.value(iso.toUpper());
+}
+
+int highBytes(const QByteArray &bytes)
+{
+    return int(
+        std::count_if(bytes.cbegin(), bytes.cend(), [](char b) { return uchar(b) >= 0x80; }));
+}
+
+// Below this many bytes of 0x80 or above, the detector's statistics say little.
+constexpr int shortSheetBytes = 64;
+constexpr qsizetype judgedCharacters = 16384;
+
+// The code pages a sheet without a trustworthy answer is tried in, the most
+// used first, since a tie goes to the earlier one. Text of one CJK code page
+// often reads as common characters of another (Korean as Chinese, EUC-JP as
+// Big5); the order settles such ties the way sheets are most often written.
+constexpr std::array commonCodePages {"windows-1252", "windows-1251", "windows-1250", "Shift_JIS",
+    "GB18030", "windows-949", "EUC-JP", "Big5", "windows-1253", "windows-1254", "windows-1257",
+    "windows-1255", "windows-1256", "windows-874", "ISO-8859-2"};
+
+// Every candidate reading is judged as text; Windows-1252 wins a tie, and
+// the detector's answer wins only when it reads better than all the common
+// code pages: on a short sheet it is often one of a script nobody meant.
+SheetText mostPlausible(const QByteArray &detected, const QByteArray &bytes)
+{
+    QList<QByteArray> candidates;
+    for (const char *page : commonCodePages)
+        candidates << page;
+    if (!detected.isEmpty())
+        candidates << detected;
+    SheetText best;
+    int bestCost = std::numeric_limits<int>::max();
+    for (const QByteArray &page : std::as_const(candidates)) {
+        QString text;
+        if (!decodeAs(page, bytes, text))
+            continue;
+        // A sheet's first pages say enough; judging a file of 100,000 bytes
+        // that the detector knows nothing of would hold up the event loop.
+        const int cost = implausibility(text.left(judgedCharacters), scriptOfCodePage(page));
+        if (cost < bestCost) {
+            bestCost = cost;
+            best = {text, QString::fromLatin1(page), SheetText::Source::Guessed};
+        }
+    }
+    return best;
 }
 
 // Letters that one reading turns into signs or controls: Polish written as
@@ -65,57 +120,90 @@ bool hasControls(const QString &text)
         [](QChar c) { return c.unicode() >= 0x80 && c.unicode() <= 0x9f; });
 }
 
-int distinctHighBytes(const QByteArray &bytes)
-{
-    std::bitset<128> seen;
-    for (const char b : bytes) {
-        if (uchar(b) >= 0x80)
-            seen.set(uchar(b) - 0x80);
-    }
-    return int(seen.count());
-}
-
-// The detector tells Central European from Western text by letter statistics,
-// which a sheet with one or two such letters does not give: a lone Danish "Ø"
-// comes back as Windows-1250 "Ř". Nor does it tell the two Central European
-// encodings apart well: it names Windows-1250 for many ISO-8859-2 sheets. The
-// reading that keeps more letters wins, the detector's choice when both are
-// alike.
-QString readCentralEuropean(const QByteArray &detected, const QByteArray &bytes)
+// The detector does not tell the two Central European encodings apart well:
+// it names Windows-1250 for many ISO-8859-2 sheets. The reading that keeps
+// more letters wins, the detector's choice when both are alike.
+QByteArray centralEuropean(const QByteArray &detected, const QByteArray &bytes)
 {
     QString text;
-    if (distinctHighBytes(bytes) < 4 || !decodeAs(detected, bytes, text))
-        return windows1252(bytes);
-    const QByteArray other = detected == "WINDOWS-1250" ? "ISO-8859-2" : "WINDOWS-1250";
     QString otherText;
-    if (decodeAs(other, bytes, otherText) && strayCharacters(otherText) < strayCharacters(text))
-        return otherText;
-    return text;
+    const QByteArray other = detected == "WINDOWS-1250" ? "ISO-8859-2" : "windows-1250";
+    if (decodeAs(detected, bytes, text) && decodeAs(other, bytes, otherText)
+        && strayCharacters(otherText) < strayCharacters(text))
+        return other;
+    return detected;
+}
+
+// A long sheet the detector has an answer for: its answer, or the Windows
+// code page beside it when the answer reads Windows punctuation as controls.
+SheetText detectedReading(QByteArray detected, const QByteArray &bytes)
+{
+    if (detected == "WINDOWS-1250" || detected == "ISO-8859-2")
+        detected = centralEuropean(detected, bytes);
+    QString text;
+    if (decodeAs(detected, bytes, text) && hasControls(text))
+        detected = windowsSibling(detected);
+    if (!detected.isEmpty() && decodeAs(detected, bytes, text) && !hasControls(text))
+        return {text, QString::fromLatin1(detected), SheetText::Source::Guessed};
+    decodeAs("windows-1252", bytes, text);
+    return {text, QStringLiteral("windows-1252"), SheetText::Source::Guessed};
+}
+
+// The code page of the user's language reads a sheet that the detector has
+// too little text to judge, or that it would give to another script.
+bool useHint(const QByteArray &hint, const QByteArray &detected, const QByteArray &bytes)
+{
+    return highBytes(bytes) < shortSheetBytes || detected.isEmpty()
+        || scriptOfCodePage(detected) != scriptOfCodePage(hint);
+}
+
+SheetText chosenReading(const QString &chosen, const QByteArray &bytes)
+{
+    // Bytes the chosen encoding cannot read become replacement characters,
+    // which names drop.
+    QStringDecoder decoder(chosen.toLatin1().constData());
+    return {decoder.decode(bytes), chosen, SheetText::Source::Chosen};
 }
 
 } // namespace
 
-QString decodeSheetText(const QByteArray &bytes)
+QString SheetText::label() const
 {
+    const QString name = encodingLabel(encoding);
+    switch (source) {
+    case Source::Guessed:
+        return EngineText::tr("%1 (detected)").arg(name);
+    case Source::Chosen:
+        return EngineText::tr("%1 (chosen)").arg(name);
+    case Source::Marked:
+        break;
+    }
+    return name;
+}
+
+SheetText decodeSheetText(const QByteArray &bytes, const QString &chosen, const QLocale &language)
+{
+    if (isKnownEncoding(chosen))
+        return chosenReading(chosen, bytes);
     // Without a hint, encodingForData answers only for a byte-order mark.
     if (const auto bom = QStringConverter::encodingForData(bytes)) {
         QStringDecoder decoder(*bom);
-        return decoder.decode(bytes);
+        return {decoder.decode(bytes), QLatin1String(QStringConverter::nameForEncoding(*bom))};
     }
     QStringDecoder decoder(QStringDecoder::System, QStringDecoder::Flag::Stateless);
     QString text = decoder.decode(bytes);
+    // Qt 6 reads the locale as UTF-8 on every Unix.
     if (!decoder.hasError())
-        return text;
+        return {text, QStringLiteral("UTF-8")};
     // Decoding in the locale would turn every letter it cannot read into a
     // replacement character in the file names.
     const QByteArray detected = detectEncoding(bytes);
-    if (detected == "WINDOWS-1250" || detected == "ISO-8859-2")
-        return readCentralEuropean(detected, bytes);
-    // Bytes 0x80 to 0x9F are controls in the ISO-8859 family but quotes and
-    // dashes in what rippers on Windows write.
-    if (!detected.isEmpty() && decodeAs(detected, bytes, text) && !hasControls(text))
-        return text;
-    return windows1252(bytes);
+    const QByteArray hint = codePageForLanguage(language);
+    if (!hint.isEmpty() && decodeAs(hint, bytes, text) && useHint(hint, detected, bytes))
+        return {text, QString::fromLatin1(hint), SheetText::Source::Guessed};
+    if (highBytes(bytes) < shortSheetBytes || detected.isEmpty())
+        return mostPlausible(detected, bytes);
+    return detectedReading(detected, bytes);
 }
 
 SheetLines::SheetLines(const QString &text)

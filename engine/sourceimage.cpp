@@ -1,5 +1,6 @@
 #include "sourceimage.h"
 
+#include "avimage.h"
 #include "enginetext.h"
 #include "flacimage.h"
 #include "waveread16.h"
@@ -23,6 +24,8 @@ const ImageFormat formats[] = {
     {WaveRead16::recognise, WaveRead16::openImage},
     {FlacImage::recognise, FlacImage::open},
     {WavPackImage::recognise, WavPackImage::open},
+    // Last: it takes whatever the signatures above did not claim.
+    {AvImage::recognise, AvImage::open},
 };
 
 } // namespace
@@ -39,7 +42,7 @@ OpenedImage openImage(const QString &path)
             return format.open(path);
         }
     }
-    return {nullptr, EngineText::tr("not a WAV, FLAC or WavPack file")};
+    return {};
 }
 
 qint64 sourceFrame(qint64 position, qint32 rate, qint32 positionRate)

@@ -16,14 +16,17 @@ public:
     virtual QString path() const = 0;
     virtual qint32 rate() const = 0;
     virtual qint32 channelCount() const = 0;
-    // Bits per sample in the file, whatever the reader delivers.
-    virtual int sampleBits() const = 0;
     // The frames the image promises: what its header states.
     virtual qint64 frameCount() const = 0;
     // Copies up to count frames starting at frame pos into dest, which holds
     // count * channels * 2 bytes. Fewer than asked means the audio ends there,
     // or, when readFailed() says so, that it could not be decoded.
     virtual qint64 readFrames(char *dest, qint64 pos, qint64 count) = 0;
+    // The image's own sample width in bits, 16 to 32.
+    virtual int sampleBits() const = 0;
+    // Like readFrames, but into count * channels 32-bit samples at the image's own depth
+    // (sign-extended, not shifted): what a FLAC track of the image holds.
+    virtual qint64 readFramesAtDepth(qint32 *dest, qint64 pos, qint64 count) = 0;
     // The same frames without a copy, where the file already holds them as
     // the tracks do (16-bit WAV): data points into memory the reader keeps
     // until its next call, for the caller to write out as they are. Returns

@@ -6,46 +6,16 @@
 #include "naming.h"
 #include "partfile.h"
 #include "sourceimage.h"
+#include "trackoutput.h"
 #include "trackplan.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QtEndian>
 
 #include <algorithm>
-#include <cstring>
-#include <limits>
 
 namespace {
-
-// The one copy buffer of the program. Runs never overlap, so every chunk of
-// every track of every sheet goes through it and no sample memory is allocated.
-char buf[8388608];
-
-const qint64 maxChunkFrames = 2097152;
-// How much of the buffer one read and one write move at a time.
-const qint64 pieceBytes = 1 << 20;
-const int headerSize = 44;
-// The data size is a 32-bit field and the RIFF size adds 36 to it.
-const qint64 maxDataBytes = qint64(std::numeric_limits<quint32>::max()) - 36;
-
-// Canonical header of a 16-bit stereo 44,100 Hz file; the format fields and
-// sizes are filled in per track.
-const char headerTemplate[] = "RIFF"
-                              "\xf8\x25\0\0"
-                              "WAVE"
-                              "fmt "
-                              "\x10\0\0\0"
-                              "\x01\0"
-                              "\x02\0"
-                              "\x44\xac\0\0"
-                              "\x10\xb1\x02\0"
-                              "\x04\0"
-                              "\x10\0"
-                              "data"
-                              "\0\0\0\0";
-static_assert(sizeof headerTemplate == headerSize + 1, "a 44-byte header");
 
 QString native(const QString &path)
 {
@@ -82,13 +52,12 @@ private:
         const TrackRange &range, qint64 &copied);
     bool copySegment(PartFile &part, const QString &path, const CueTrack &track,
         const Segment &segment, qint64 &copied, bool &ended);
-    bool moveChunk(SourceImage &source, QFile &out, qint64 position, qint64 frames, qint64 &got);
     bool fail(const QString &line) { return m_host.failSheet(m_fname, line); }
     void reportCutShort(const CueTrack &track);
     void reportUnwritten(const UnwrittenAudio &unwritten);
+    void reportCutSamples();
 
     TrackRange trackRange(const PlannedTrack &planned) const;
-    void fillHeader(char *header, qint64 dataBytes) const;
 
     EngineHost &m_host;
     const ExtractionSettings &m_settings;
@@ -100,9 +69,7 @@ private:
     SourceImage &m_source;
     WrittenFiles &m_written;
     const QString m_prefix;
-    // Output bytes per frame. The reader refuses images without channels; the
-    // floor only keeps the divisions below defined.
-    const qint64 m_frameBytes;
+    std::unique_ptr<TrackOutput> m_output;
     QStringList m_sources; // canonical paths that must never be written
     QString m_dir;
     FolderPlan m_plan;
@@ -120,7 +87,6 @@ TrackWriter::TrackWriter(EngineHost &host, const ExtractionSettings &settings, c
     , m_source(*sources.front())
     , m_written(written)
     , m_prefix(fnPrefix(fname))
-    , m_frameBytes(2 * qMax(1, m_source.channelCount()))
 {
     QStringList paths {fname};
     for (const SourceImage *image : sources)
@@ -139,6 +105,8 @@ int TrackWriter::run()
     if (!prepareFolders())
         return 0;
     UnwrittenAudio unwritten = m_trackPlan.unwritten;
+    reportCutSamples();
+    m_output = makeTrackOutput(m_settings.outputFormat, m_host, m_fname, m_sheet, m_source);
     bool hiddenWritten = false;
     if (m_trackPlan.hasHidden && !writeHidden(hiddenWritten))
         return 0;
@@ -200,19 +168,24 @@ bool TrackWriter::writeHidden(bool &written)
     return silent || writeTrack(m_trackPlan.hidden);
 }
 
-// Reads the range as it would be written; false on a stop.
+// Reads the range at the image's own depth, so that quiet low bits count as
+// sound; false on a stop.
 bool TrackWriter::isSilent(const TrackRange &range, bool &silent)
 {
-    const qint64 chunkFrames = qMin(qint64(sizeof buf) / m_frameBytes, m_source.framesPerTurn());
+    static qint32 samples[65536];
+    const qint64 channels = qMax(1, m_source.channelCount());
+    const qint64 chunkFrames
+        = qMin(qint64(std::size(samples)) / channels, m_source.framesPerTurn());
     for (const Segment &segment : range.segments) {
         SourceImage &image = *m_images[size_t(segment.file)];
         for (qint64 at = segment.from; at < segment.to;) {
             if (!m_host.goOn(m_fname))
                 return false;
-            const qint64 got = image.readFrames(buf, at, qMin(chunkFrames, segment.to - at));
+            const qint64 got
+                = image.readFramesAtDepth(samples, at, qMin(chunkFrames, segment.to - at));
             if (got <= 0)
                 return true;
-            if (std::any_of(buf, buf + got * m_frameBytes, [](char c) { return c != 0; })) {
+            if (std::any_of(samples, samples + got * channels, [](qint32 v) { return v != 0; })) {
                 silent = false;
                 return true;
             }
@@ -225,7 +198,9 @@ bool TrackWriter::isSilent(const TrackRange &range, bool &silent)
 bool TrackWriter::writeTrack(const PlannedTrack &planned)
 {
     const CueTrack &track = planned.track;
-    const QString path = m_dir + trackFileName(m_settings.trackFormat, track, m_plan.album);
+    const QString path = m_dir
+        + trackFileName(m_settings.trackFormat, track, m_plan.album, m_output->suffix(),
+            m_sheet.values.value(QStringLiteral("REM DISCNUMBER")));
     if (!m_host.goOn(m_fname))
         return false;
     bool skip = false;
@@ -236,7 +211,7 @@ bool TrackWriter::writeTrack(const PlannedTrack &planned)
     const TrackRange range = trackRange(planned);
     if (range.length <= 0)
         return reportEmpty(path, track, range);
-    if (range.length > maxDataBytes / m_frameBytes)
+    if (range.length > m_output->maxFrames())
         return fail(m_prefix
             + tr("Cannot write %1: a WAV file holds at most 4 GiB of audio").arg(native(path)));
     if (!m_host.goOn(m_fname))
@@ -285,9 +260,7 @@ bool TrackWriter::writeFile(const QString &path, const CueTrack &track, const Tr
         return false;
     m_host.information(m_prefix + tr("Writing %1...").arg(native(path)));
 
-    char header[headerSize];
-    fillHeader(header, range.length * m_frameBytes);
-    if (out.write(header, headerSize) != headerSize)
+    if (!m_output->begin(out, track, range.length))
         return fail(m_prefix + tr("Error writing %1 (check disk space?)").arg(native(path)));
     if (!m_host.goOn(m_fname))
         return false;
@@ -303,10 +276,7 @@ bool TrackWriter::writeFile(const QString &path, const CueTrack &track, const Tr
     }
     if (copied < range.wanted)
         reportCutShort(track);
-    // Both sizes follow what was really copied, so a cut track is still a
-    // valid file.
-    fillHeader(header, copied * m_frameBytes);
-    if (!out.seek(0) || out.write(header, headerSize) != headerSize)
+    if (!m_output->finish(out, copied))
         return fail(m_prefix + tr("Error writing %1 (check disk space?)").arg(native(path)));
     if (!part.commit())
         return fail(m_prefix + tr("Cannot write file %1").arg(native(path)));
@@ -333,15 +303,14 @@ bool TrackWriter::copySegment(PartFile &part, const QString &path, const CueTrac
 {
     QFile &out = part.file();
     SourceImage &source = *m_images[size_t(segment.file)];
-    const qint64 chunkFrames
-        = qMin(qMin(maxChunkFrames, qint64(sizeof buf) / m_frameBytes), source.framesPerTurn());
+    const qint64 chunkFrames = qMin(m_output->framesPerTurn(), source.framesPerTurn());
     qint64 position = segment.from;
     qint64 remaining = segment.to - segment.from;
     while (remaining > 0) {
         // Fewer frames than asked means the image ends here (it may have
         // shrunk since it was checked): waiting for more would never end.
         qint64 got = 0;
-        if (!moveChunk(source, out, position, qMin(remaining, chunkFrames), got))
+        if (!m_output->moveChunk(out, source, position, qMin(remaining, chunkFrames), got))
             return fail(m_prefix + tr("Error writing %1 (check disk space?)").arg(native(path)));
         // The part file goes with the failure: a track never holds a gap or
         // whatever a decoder makes of a damaged frame.
@@ -369,37 +338,6 @@ bool TrackWriter::copySegment(PartFile &part, const QString &path, const CueTrac
     return true;
 }
 
-// One chunk from the image into the track file, in pieces that stay in the
-// processor's cache between the read and the write: moving a chunk in one go
-// through the whole buffer was several times slower here. False when writing
-// failed; fewer frames than asked (got) means the image ends there.
-bool TrackWriter::moveChunk(
-    SourceImage &source, QFile &out, qint64 position, qint64 frames, qint64 &got)
-{
-    const qint64 pieceFrames = qMax<qint64>(1, pieceBytes / m_frameBytes);
-    got = 0;
-    while (got < frames) {
-        const qint64 want = qMin(frames - got, pieceFrames);
-        // Frames the image lends are written straight from it: one copy of
-        // each byte instead of two.
-        const char *data = nullptr;
-        qint64 n = source.lendFrames(position + got, want, data);
-        if (n <= 0) {
-            n = source.readFrames(buf, position + got, want);
-            data = buf;
-        }
-        if (n <= 0)
-            return true;
-        const qint64 bytes = n * m_frameBytes;
-        if (out.write(data, bytes) != bytes)
-            return false;
-        got += n;
-        if (n < want)
-            return true;
-    }
-    return true;
-}
-
 void TrackWriter::reportCutShort(const CueTrack &track)
 {
     m_host.information(m_prefix
@@ -412,11 +350,23 @@ void TrackWriter::reportUnwritten(const UnwrittenAudio &unwritten)
 {
     if (unwritten.tracks == 0)
         return;
+    const QString seconds
+        = QString::number(unwritten.seconds(m_sheet.positionRate, m_source.rate()), 'f', 2);
     m_host.information(m_prefix
-        + tr("Pregap audio not written: %1 s in %2 tracks")
-              .arg(
-                  QString::number(unwritten.seconds(m_sheet.positionRate, m_source.rate()), 'f', 2))
-              .arg(unwritten.tracks));
+        + (unwritten.tracks == 1 ? tr("Pregap audio not written: %1 s in 1 track").arg(seconds)
+                                 : tr("Pregap audio not written: %1 s in %2 tracks")
+                                       .arg(seconds)
+                                       .arg(unwritten.tracks)));
+}
+
+// WAV tracks hold 16 bits; an image with more loses the rest, and says so.
+void TrackWriter::reportCutSamples()
+{
+    if (m_settings.outputFormat != OutputFormat::Wav || m_source.sampleBits() <= 16)
+        return;
+    m_host.information(m_prefix
+        + tr("Samples cut from %1 to 16 bits; choose FLAC to keep them")
+              .arg(m_source.sampleBits()));
 }
 
 TrackRange TrackWriter::trackRange(const PlannedTrack &planned) const
@@ -433,19 +383,6 @@ TrackRange TrackWriter::trackRange(const PlannedTrack &planned) const
         }
     }
     return range;
-}
-
-void TrackWriter::fillHeader(char *header, qint64 dataBytes) const
-{
-    const quint32 channels = quint32(m_source.channelCount()) & 0xffff;
-    const quint32 rate = quint32(m_source.rate());
-    std::memcpy(header, headerTemplate, headerSize);
-    qToLittleEndian<quint16>(channels, header + 22);
-    qToLittleEndian<quint32>(rate, header + 24);
-    qToLittleEndian<quint32>(rate * channels * 2, header + 28);
-    qToLittleEndian<quint16>(channels * 2, header + 32);
-    qToLittleEndian<quint32>(quint32(dataBytes + 36), header + 4);
-    qToLittleEndian<quint32>(quint32(dataBytes), header + 40);
 }
 
 } // namespace

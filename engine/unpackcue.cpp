@@ -57,7 +57,7 @@ int unpackCue(EngineHost &host, const ExtractionSettings &settings, const QStrin
     if (!checkOnly)
         host.information(EngineText::tr("Extracting tracks from %1").arg(native));
     CueSheet sheet;
-    if (!readCueSheet(host, fname, sheet))
+    if (!readCueSheet(host, fname, sheet, settings.sheetEncodings.value(fname)))
         return 0;
     Images images;
     QList<qint64> fileFrames;

@@ -226,11 +226,45 @@ qint64 WaveRead16::read16(char *dest, qint64 offset, qint64 frames)
 
 qint64 WaveRead16::read24(char *dest, qint64 offset, qint64 frames)
 {
-    const qint64 frameSize = qint64(channels) * 3;
+    auto *out = reinterpret_cast<unsigned char *>(dest);
+    return readConverted(offset, frames, [&out, this](const unsigned char *in, qint64 whole) {
+        truncate24(out, in, whole * channels);
+        out += whole * channels * 2;
+    });
+}
+
+qint64 WaveRead16::readFramesAtDepth(qint32 *dest, qint64 pos, qint64 count)
+{
+    if (!file.isOpen() || pos < 0 || count <= 0 || pos >= length)
+        return 0;
+    const qint64 frames = std::min(count, length - pos);
+    const qint64 offset = dataOffset + pos * channels * bytesPerSample;
+    const bool wide = bytesPerSample == 3;
+    return readConverted(
+        offset, frames, [&dest, wide, this](const unsigned char *in, qint64 whole) {
+            const qint64 samples = whole * channels;
+            if (wide) {
+                for (qint64 i = 0; i < samples; ++i, in += 3)
+                    dest[i]
+                        = qint32(quint32(in[0]) << 8 | quint32(in[1]) << 16 | quint32(in[2]) << 24)
+                        >> 8;
+            } else {
+                for (qint64 i = 0; i < samples; ++i, in += 2)
+                    dest[i] = qint16(le16(in));
+            }
+            dest += samples;
+        });
+}
+
+// Reads whole frames through the buffer, a piece at a time, and hands each
+// piece to convert with its frame count.
+template <typename Convert>
+qint64 WaveRead16::readConverted(qint64 offset, qint64 frames, Convert convert)
+{
+    const qint64 frameSize = qint64(channels) * bytesPerSample;
     if (!buffer)
         buffer = new char[bufferSize];
     const qint64 piece = bufferSize / frameSize;
-    auto *out = reinterpret_cast<unsigned char *>(dest);
     qint64 delivered = 0;
     while (delivered < frames) {
         const qint64 n = std::min(piece, frames - delivered);
@@ -243,8 +277,7 @@ qint64 WaveRead16::read24(char *dest, qint64 offset, qint64 frames)
         }
         filePos += got;
         const qint64 whole = got / frameSize;
-        truncate24(out, reinterpret_cast<const unsigned char *>(buffer), whole * channels);
-        out += whole * channels * 2;
+        convert(reinterpret_cast<const unsigned char *>(buffer), whole);
         delivered += whole;
         if (whole < n)
             break;

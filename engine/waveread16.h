@@ -38,6 +38,8 @@ public:
     // samples; dest must hold count * channels * 2 bytes. Returns how many whole
     // frames were delivered (0 at or past the end, fewer if the file shrank).
     qint64 readFrames(char *dest, qint64 pos, qint64 count) override;
+    int sampleBits() const override { return bitsPerSample; }
+    qint64 readFramesAtDepth(qint32 *dest, qint64 pos, qint64 count) override;
     // 16-bit frames from a memory map of the file, a window of mapWindowBytes
     // at a time: written out from there, each byte is copied once. Only the
     // frames the file holds at the moment of the call are lent, so that a file
@@ -49,7 +51,6 @@ public:
     QString path() const override { return file.fileName(); }
     qint32 rate() const override { return sampleRate; }
     qint32 channelCount() const override { return channels; }
-    int sampleBits() const override { return bitsPerSample; }
     qint64 frameCount() const override { return length; }
 
     qint64 dataOffset = 0;
@@ -73,6 +74,8 @@ private:
     bool seekTo(qint64 offset);
     qint64 read16(char *dest, qint64 offset, qint64 frames);
     qint64 read24(char *dest, qint64 offset, qint64 frames);
+    template <typename Convert>
+    qint64 readConverted(qint64 offset, qint64 frames, Convert convert);
     bool mapWindow(qint64 offset, qint64 bytes, qint64 size);
     void unmap();
 

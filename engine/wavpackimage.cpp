@@ -44,11 +44,7 @@ bool WavPackImage::recognise(QIODevice &file)
 
 OpenedImage WavPackImage::open(const QString &path)
 {
-    std::unique_ptr<WavPackImage> image(new WavPackImage(path));
-    const QString reason = image->start();
-    if (!reason.isEmpty())
-        return {nullptr, reason};
-    return {std::move(image), QString()};
+    return started(std::unique_ptr<DecodedImage>(new WavPackImage(path)));
 }
 
 WavPackImage::~WavPackImage()
@@ -76,12 +72,11 @@ QString WavPackImage::start()
     m_rate = qint32(WavpackGetSampleRate(m_context));
     m_channels = WavpackGetNumChannels(m_context);
     m_length = WavpackGetNumSamples64(m_context);
-    const int bits = WavpackGetBitsPerSample(m_context);
-    m_bits = bits;
+    m_bits = WavpackGetBitsPerSample(m_context);
     if (WavpackGetMode(m_context) & MODE_FLOAT)
         return ImageRefusal::floatSamples();
-    if (bits < 16)
-        return ImageRefusal::fewBits(bits);
+    if (m_bits < 16)
+        return ImageRefusal::fewBits(m_bits);
     if (m_channels < 1 || m_channels > 8)
         return ImageRefusal::channels(m_channels);
     const int bytes = WavpackGetBytesPerSample(m_context);
@@ -92,14 +87,11 @@ QString WavPackImage::start()
         return ImageRefusal::unknownLength();
     // Samples come right-justified in as many bytes as the source had.
     m_shift = bytes * 8 - 16;
+    m_bits = qMin(m_bits, bytes * 8);
+    m_depthShift = bytes * 8 - m_bits;
     m_endAt = m_length;
     m_scratch.resize(size_t(scratchFrames * m_channels));
     return QString();
-}
-
-qint64 WavPackImage::framesPerTurn() const
-{
-    return decodedSamplesPerTurn / m_channels;
 }
 
 qint64 WavPackImage::readFrames(char *dest, qint64 pos, qint64 count)
@@ -109,6 +101,20 @@ qint64 WavPackImage::readFrames(char *dest, qint64 pos, qint64 count)
     if (!moveTo(pos))
         return 0;
     return unpack(dest, qMin(count, m_endAt - pos));
+}
+
+qint64 WavPackImage::readFramesAtDepth(qint32 *dest, qint64 pos, qint64 count)
+{
+    if (m_failed || pos < 0 || count <= 0 || pos >= m_endAt)
+        return 0;
+    if (!moveTo(pos))
+        return 0;
+    const qint64 got = unpackSome(dest, qMin(count, m_endAt - pos));
+    if (m_depthShift > 0) {
+        for (qint64 i = 0; i < got * m_channels; ++i)
+            dest[i] >>= m_depthShift;
+    }
+    return got;
 }
 
 bool WavPackImage::moveTo(qint64 pos)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sourceimage.h"
+#include "decodedimage.h"
 
 #include <vector>
 
@@ -11,49 +11,38 @@ typedef struct WavpackContext WavpackContext;
 // it, when there is one). libwavpack hands over 32-bit samples; they are
 // unpacked straight into the caller's buffer, where they fit twice over until
 // the last few frames, and narrowed to 16 bits in place.
-class WavPackImage final : public SourceImage
+class WavPackImage final : public DecodedImage
 {
 public:
     static bool recognise(QIODevice &file);
     static OpenedImage open(const QString &path);
 
     ~WavPackImage() override;
-    WavPackImage(const WavPackImage &) = delete;
-    WavPackImage &operator=(const WavPackImage &) = delete;
 
-    QString path() const override { return m_path; }
-    qint32 rate() const override { return m_rate; }
-    qint32 channelCount() const override { return m_channels; }
-    int sampleBits() const override { return m_bits; }
-    qint64 frameCount() const override { return m_length; }
     qint64 readFrames(char *dest, qint64 pos, qint64 count) override;
-    bool readFailed() const override { return m_failed; }
-    qint64 framesPerTurn() const override;
+    qint64 readFramesAtDepth(qint32 *dest, qint64 pos, qint64 count) override;
 
 private:
     explicit WavPackImage(const QString &path)
-        : m_path(path)
+        : DecodedImage(path)
     {
     }
     bool openContext();
-    QString start();
+    QString start() override;
     bool moveTo(qint64 pos);
     qint64 unpack(char *dest, qint64 count);
     qint64 unpackSome(qint32 *samples, qint64 frames);
 
-    const QString m_path;
     WavpackContext *m_context = nullptr;
-    qint32 m_rate = 0;
-    qint32 m_channels = 0;
-    int m_bits = 0;
     int m_shift = 0;
-    qint64 m_length = 0;
+    // How far libwavpack's samples stand above the image's depth: it hands
+    // 20-bit samples over in the upper bits of 24.
+    int m_depthShift = 0;
     // The sample index of the next frame libwavpack will unpack.
     qint64 m_decodePos = 0;
     // Where the audio was found to end (a cut-off file); m_length until then.
     qint64 m_endAt = 0;
     int m_errors = 0;
-    bool m_failed = false;
     // For the last few frames of a read, and for a gap that is dropped.
     std::vector<qint32> m_scratch;
 };

@@ -1,5 +1,7 @@
+#include "codepages.h"
 #include "enginehost.h"
 #include "extractionsettings.h"
+#include "sheettext.h"
 #include "unpackcue.h"
 
 #include <QFile>
@@ -64,6 +66,13 @@ struct Workspace
 
 Workspace *workspace = nullptr;
 
+// Languages whose code page is tried first, and the encodings a user may
+// choose; inputs take turns by their size.
+const QList<QLocale> hintedLanguages {QLocale::Russian, QLocale::Japanese,
+    QLocale(QLocale::Chinese, QLocale::China), QLocale(QLocale::Chinese, QLocale::Taiwan),
+    QLocale::Korean, QLocale::Polish, QLocale::Greek, QLocale::Turkish, QLocale::Hebrew,
+    QLocale::Arabic, QLocale::Lithuanian, QLocale::Thai};
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
@@ -85,5 +94,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     sheet.close();
     SilentHost host;
     unpackCue(host, ExtractionSettings(), workspace->sheet, true);
+    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    decodeSheetText(bytes, {}, hintedLanguages[qsizetype(size) % hintedLanguages.size()]);
+    static const QStringList chosen = offeredEncodings();
+    decodeSheetText(bytes, chosen[qsizetype(size) % chosen.size()]);
     return 0;
 }

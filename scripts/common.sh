@@ -22,7 +22,7 @@ ensure_packages() {
 }
 
 BUILD_PACKAGES=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins
-    libflac-dev libwavpack-dev libuchardet-dev)
+    libflac-dev libwavpack-dev libavformat-dev libavcodec-dev libavutil-dev libuchardet-dev)
 
 # Configures once, then rebuilds incrementally.
 build_release() {

@@ -124,7 +124,7 @@ private slots:
             QCOMPARE(got.join('|'), line.section(' ', 2));
             ++checked;
         }
-        QCOMPARE(checked, 10);
+        QCOMPARE(checked, 13);
     }
 
     // Refused sheets write nothing in either pass; the others split, and the
@@ -149,7 +149,7 @@ private slots:
                                       << "E {cue}: Invalid line foundE     FILE disc.wav BINARY";
         QTest::newRow("flac-type-word-wav-content")
             << lines(QByteArray(file).replace("WAVE", "FLAC") + "INDEX 01 0:0:20")
-            << "I disc: Pregap audio not written: 0.13 s in 1 tracks";
+            << "I disc: Pregap audio not written: 0.13 s in 1 track";
         QTest::newRow("data-track-only")
             << lines("FILE disc.wav WAVE;TRACK 01 MODE1/2352;INDEX 01 0:0:0")
             << "E {cue}: No track found";
@@ -165,6 +165,8 @@ private slots:
             << "E {cue}: Track 02 ends before it starts";
         QTest::newRow("no-index-01-in-any-file") << lines(file + "INDEX 00 0:0:20;FILE a.wav WAVE")
                                                  << "E {cue}: Track without an index found";
+        QTest::newRow("lead-in-only") << ripped("", "").replace("INDEX 00 00:00:30\r\n", "")
+                                      << "I disc: Pregap audio not written: 0.13 s in 1 track";
         QTest::newRow("equal-index-01-no-pregap")
             << lines(QByteArray(file).replace("0:0:10", "0:0:0") + "INDEX 01 0:0:0") << "";
     }
@@ -219,23 +221,23 @@ private slots:
             "FILE a.wav WAVE;TRACK 01 AUDIO;INDEX 01 0:0:10;FILE b.wav WAVE;TRACK 02 AUDIO;"
             "INDEX 00 0:0:0;INDEX 01 0:1:0",
             "01=a:10-,02=b:75-|Pregap audio not written: 1.13 s in 2 tracks",
-            "01=a:10-+b:0-75,02=b:75-|Pregap audio not written: 0.13 s in 1 tracks",
+            "01=a:10-+b:0-75,02=b:75-|Pregap audio not written: 0.13 s in 1 track",
             "01=a:0-,02=b:0-|");
         row("hidden-track",
             "PERFORMER P;FILE a.wav WAVE;TRACK 01 AUDIO;INDEX 01 0:1:30;"
             "TRACK 02 AUDIO;INDEX 01 0:3:0",
-            "01=a:105-225,02=a:225-|Pregap audio not written: 1.40 s in 1 tracks",
+            "01=a:105-225,02=a:225-|Pregap audio not written: 1.40 s in 1 track",
             "00 P (HTOA)=a:0-105,01=a:105-225,02=a:225-|", "01=a:0-225,02=a:225-|");
         row("silent-hidden-track", "FILE z.wav WAVE;TRACK 01 AUDIO;INDEX 01 0:1:30",
-            "01=z:105-|Pregap audio not written: 1.40 s in 1 tracks",
-            "01=z:105-|Pregap audio not written: 1.40 s in 1 tracks", "01=z:0-|");
+            "01=z:105-|Pregap audio not written: 1.40 s in 1 track",
+            "01=z:105-|Pregap audio not written: 1.40 s in 1 track", "01=z:0-|");
         // EAC ends an enhanced CD with a data track that is not in the image.
         row("data-tracks",
             "FILE a.wav WAVE;TRACK 01 AUDIO;INDEX 01 0:0:0;TRACK 02 MODE2/2352;INDEX 00 0:2:0;"
             "INDEX 01 0:2:20;TRACK 03 AUDIO;INDEX 00 0:2:60;INDEX 01 0:3:0;"
             "TRACK 04 MODE1/2352;INDEX 01 9:0:0",
             "01=a:0-170,03=a:225-|" + data2 + data4
-                + ";Pregap audio not written: 0.20 s in 1 tracks",
+                + ";Pregap audio not written: 0.20 s in 1 track",
             "01=a:0-170,03=a:225-|" + data2 + data4, "01=a:0-170,03=a:210-|" + data2 + data4);
     }
 

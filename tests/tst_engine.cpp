@@ -22,6 +22,8 @@ using L = QList<qint64>;
 
 int runImageTests(int argc, char **argv);
 int runSheetTests(int argc, char **argv);
+int runEncodingTests(int argc, char **argv);
+int runFlacTests(int argc, char **argv);
 
 namespace {
 
@@ -283,15 +285,30 @@ private slots:
             canonical(2, 44100, 16, disc.data.mid(588 * 4, (end - 588) * 4)));
     }
 
+    void fullDisk_data()
+    {
+        QTest::addColumn<QString>("track");
+        QTest::newRow("wav") << "01.wav";
+        QTest::newRow("flac-in-its-last-write") << "01.flac";
+    }
+
     // A full disk (a file-size limit, in a child process) ends the sheet with
     // the older track file untouched and no part file left behind.
     void fullDisk()
     {
+        QFETCH(QString, track);
         Disc disc({2, 44100, 16, 300000}, "TRACK 01 AUDIO;INDEX 01 00:00:00");
-        QVERIFY(writeFile(disc.dir.filePath("01.wav"), "old"));
+        const bool flac = track.endsWith("flac");
+        disc.settings.outputFormat = flac ? OutputFormat::Flac : OutputFormat::Wav;
+        // FLAC: 10 bytes short of the whole track, so that only the last
+        // write, at the end of the track, meets the limit.
+        RecordingHost probe;
+        const quint64 size
+            = flac && disc.split(probe) ? QFileInfo(disc.dir.filePath(track)).size() - 10 : 65536;
+        QVERIFY(writeFile(disc.dir.filePath(track), "old"));
         const pid_t child = fork();
         if (child == 0) {
-            const rlimit limit {65536, 65536};
+            const rlimit limit {size, size};
             signal(SIGXFSZ, SIG_IGN);
             setrlimit(RLIMIT_FSIZE, &limit);
             RecordingHost host;
@@ -300,7 +317,7 @@ private slots:
         int status = -1;
         QCOMPARE(waitpid(child, &status, 0), child);
         QCOMPARE(status, 1 << 8);
-        QVERIFY(filesBelow(disc.dir.path()) == disc.expected({"01.wav=old"}));
+        QVERIFY(filesBelow(disc.dir.path()) == disc.expected({track + "=old"}));
     }
 };
 
@@ -308,8 +325,8 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     TestEngine engine;
-    return QTest::qExec(&engine, argc, argv) | runImageTests(argc, argv)
-        | runSheetTests(argc, argv);
+    return QTest::qExec(&engine, argc, argv) | runImageTests(argc, argv) | runSheetTests(argc, argv)
+        | runEncodingTests(argc, argv) | runFlacTests(argc, argv);
 }
 
 #include "tst_engine.moc"

@@ -6,8 +6,10 @@
 #include "testfiles.h"
 #include "wmain.h"
 
+#include <QMenu>
 #include <QMessageBox>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 #include <QtTest>
 
 using namespace WavBuilder;
@@ -106,6 +108,17 @@ private slots:
         QCOMPARE(WMain().gapMode->currentIndex(), 0);
     }
 
+    // The preview follows the output chosen; "%5" is the disc number.
+    void previewSuffix()
+    {
+        WMain w;
+        w.trackFormat->setEditText("%5-%1");
+        w.outputFormat->setCurrentIndex(1);
+        QCOMPARE(w.trackFormatLabel->text(), "1-01.flac");
+        w.outputFormat->setCurrentIndex(0);
+        QCOMPARE(w.trackFormatLabel->text(), "1-01.wav");
+    }
+
     // The CUE list remembers how large its rows are; a row that leaves takes
     // its width along, a sort moves the sizes with their rows, and a new font
     // measures the rest again.
@@ -123,6 +136,57 @@ private slots:
         w.cuelist->setFont(QFont(w.cuelist->font().family(), 30));
         const QRect tall = w.cuelist->visualItemRect(w.cuelist->item(0));
         QVERIFY(narrow.width() < wide.width() && tall.height() > narrow.height());
+    }
+
+    // The CUE list's menu, opened with the Menu key, chooses how the selected
+    // sheet is read; its tooltip says so, both passes use the choice, and the
+    // choice leaves the list with the sheet.
+    void encodingChosenFromTheMenu()
+    {
+        QTemporaryDir dir;
+        const QString cue = dir.filePath("disc.cue");
+        QVERIFY(writeFile(cue,
+            QStringEncoder("windows-1254")
+                .encode("PERFORMER Tarkan\nTITLE \"Şımarık\"\nFILE \"Şarkı.wav\" WAVE\n"
+                        "TRACK 01 AUDIO\nINDEX 01 0:0:0\n")));
+        QVERIFY(writeFile(dir.filePath("Şarkı.wav"), canonical(1, 8000, 16, samples(80, 1, 16))));
+        WMain w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.destPath->setText(dir.path());
+        w.subArtist->setChecked(true);
+        w.subAlbum->setChecked(true);
+        w.trackFormat->setEditText("%1");
+        const auto tooltip = [&w] {
+            const QPoint at = w.cuelist->visualItemRect(w.cuelist->item(0)).center();
+            QHelpEvent help(QEvent::ToolTip, at, w.cuelist->viewport()->mapToGlobal(at));
+            QApplication::sendEvent(w.cuelist->viewport(), &help);
+            return QToolTip::text();
+        };
+        w.addFileList({cue});
+        QVERIFY(tooltip().contains("Þýmarýk") && tooltip().contains("Windows-1252 (detected)"));
+        w.cuelist->setCurrentRow(0);
+        // What the platform makes of the Menu key.
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, {}, {});
+        QApplication::sendEvent(w.cuelist, &key);
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        const QList<QAction *> encodings = menu->actions().value(0)->menu()->actions();
+        const auto turkish = std::find_if(encodings.cbegin(), encodings.cend(),
+            [](QAction *a) { return a->text() == "Windows-1254"; });
+        QVERIFY(turkish != encodings.cend());
+        (*turkish)->trigger();
+        menu->close();
+        QVERIFY(tooltip().contains("Şımarık") && tooltip().contains("Windows-1254 (chosen)"));
+        encodings.first()->trigger(); // "Automatic" undoes the choice
+        QVERIFY(tooltip().contains("Windows-1252 (detected)"));
+        (*turkish)->trigger();
+        w.btnExtract->click();
+        QCOMPARE(filesBelow(dir.path(), "*.wav").keys(),
+            QStringList({"Tarkan/Şımarık/01.wav", "Şarkı.wav"}));
+        QCOMPARE(w.cuelist->count(), 0);
+        w.addFileList({cue});
+        QVERIFY(tooltip().contains("Windows-1252 (detected)"));
     }
 
     void runs_data()
@@ -190,9 +254,10 @@ private slots:
         }
         w.addFileList(paths);
         // Message boxes are modal: each is answered from inside its own loop.
-        int boxes = 0;
+        int boxes = 0, choiceOpen = 0;
         QTimer answer;
-        connect(&answer, &QTimer::timeout, [&boxes] {
+        connect(&answer, &QTimer::timeout, [&] {
+            choiceOpen += w.btnStop->isEnabled() && w.outputFormat->isEnabled();
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
                 ++boxes, box->accept();
         });
@@ -210,6 +275,7 @@ private slots:
         QTEST(left.join(' '), "left");
         QTEST(filesBelow(dest, "*.wav").keys().join(' '), "written");
         QTEST(boxes, "boxes");
+        QCOMPARE(choiceOpen, 0); // the output cannot change during a run
         // However the run ended, Stop is off again and the rest is usable.
         QVERIFY(!w.stopRequested && !w.btnStop->isEnabled() && !w.actionStop->isEnabled());
         QVERIFY(w.btnExtract->isEnabled() && w.cuelist->isEnabled() && w.actionAdd->isEnabled());

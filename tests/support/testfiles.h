@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
+#include <QProcess>
 
 // Files in and out of a test's temporary folders.
 namespace TestFiles {
@@ -50,6 +52,34 @@ inline QMap<QString, QByteArray> filesBelow(const QString &dir, const QString &f
         files.insert(QDir(dir).relativeFilePath(path), readFile(path));
     }
     return files;
+}
+
+// Runs an encoder with its chatter thrown away.
+inline bool run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit
+        && process.exitCode() == 0;
+}
+
+// Debian's encoders make the images, by the image's extension; ./test
+// installs them. bits is the source's, for the PCM of AIFF and Wave64
+// (32 bits are floating-point samples).
+inline bool encode(const QString &wav, const QString &image, int bits = 16)
+{
+    const QString format = QFileInfo(image).suffix();
+    if (format == "wv")
+        return run("wavpack", {"-q", "-y", wav, "-o", image});
+    if (format == "flac")
+        return run("flac", {"-s", "-f", "--channel-map=none", "-o", image, wav});
+    if (format == "ape") // exits 0 when it fails too
+        return run("jmac", {"c2", wav, image}) && QFileInfo(image).size() > 0;
+    const QString pcm = QString("pcm_%1%2").arg(bits == 32 ? 'f' : 's').arg(bits);
+    const QMap<QString, QString> codecs {
+        {"tta", "tta"}, {"m4a", "alac"}, {"aiff", pcm + "be"}, {"w64", pcm + "le"}, {"mp4", "aac"}};
+    return run("ffmpeg", {"-v", "error", "-y", "-i", wav, "-c:a", codecs.value(format), image});
 }
 
 } // namespace TestFiles
