@@ -17,7 +17,7 @@ struct TrackPlan;
 using WrittenFiles = QSet<QString>;
 
 // Cuts the sheet's open images (one per file, all of one format) into one
-// canonical 16-bit WAV file per planned track. Returns 1 when every track was
+// file per planned track, written by the output the settings choose. Returns 1 when every track was
 // written, skipped or reported empty, 0 at the first failure or on a stop
 // (after logging and marking the sheet).
 int writeTracks(EngineHost &host, const ExtractionSettings &settings, const QString &fname,
