@@ -331,10 +331,12 @@ QModelIndex LogList::moveCursor(CursorAction action, Qt::KeyboardModifiers)
     case MoveDown:
     case MoveNext:
         return indexOfRow(qMin(count() - 1, row + 1));
+    // As in the toolkit's list, a page on is the last row that fits in a
+    // page with the current one.
     case MovePageUp:
-        return indexOfRow(qMax(0, row - rowsPerPage()));
+        return indexOfRow(qMax(0, row - qMax(1, rowsPerPage() - 1)));
     case MovePageDown:
-        return indexOfRow(qMin(count() - 1, row + rowsPerPage()));
+        return indexOfRow(qMin(count() - 1, row + qMax(1, rowsPerPage() - 1)));
     case MoveHome:
         return indexOfRow(0);
     case MoveEnd:

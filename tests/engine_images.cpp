@@ -10,24 +10,34 @@ using namespace TestFiles;
 
 namespace {
 
-// Every format the images come in; Monkey's Audio holds at most two channels.
-QStringList imageNames(int channels)
+// Every format the images come in; Monkey's Audio holds at most two channels
+// of 16 or 24 bits, and ffmpeg's ALAC encoder makes 7 of 8.
+QStringList imageNames(int channels, int bits = 16)
 {
     QStringList names;
     for (const char *format : {"flac", "wv", "ape", "tta", "m4a", "aiff", "w64"})
         names << QString("image.") + format;
-    if (channels > 2)
+    if (channels > 2 || bits == 20)
         names.removeOne("image.ape");
+    if (channels > 7)
+        names.removeOne("image.m4a");
     return names;
 }
 
-// Noise in the given format; 32 bits are floating-point samples.
+// Noise in the given format; 32 bits are floating-point samples, 20 bits lie
+// in a 24-bit container whose low 4 bits are zero.
 QString wavImage(const QTemporaryDir &dir, int channels, int rate, int bits, int seconds = 3)
 {
     const QString path = dir.filePath("source.wav");
-    writeFile(path,
-        riffWave({chunk("fmt ", fmtBody(channels, rate, bits, bits == 32 ? 3 : 1)),
-            chunk("data", samples(rate * seconds, channels, bits))}));
+    QByteArray data = samples(rate * seconds, channels, bits == 20 ? 24 : bits);
+    QByteArray fmt = fmtBody(channels, rate, bits, bits == 32 ? 3 : 1);
+    if (bits == 20) { // the extension names the valid bits, then PCM's format code
+        fmt = fmtBody(channels, rate, 24, 0xfffe) + le(22, 2) + le(20, 2) + le(0, 4)
+            + QByteArray::fromHex("0100000000001000800000aa00389b71");
+        for (qsizetype i = 0; i < data.size(); i += 3)
+            data[i] = char(data[i] & 0xf0);
+    }
+    writeFile(path, riffWave({chunk("fmt ", fmt), chunk("data", data)}));
     return path;
 }
 
@@ -76,20 +86,26 @@ class TestImages : public QObject
 private slots:
     void sameTracksAsWav_data()
     {
-        QTest::addColumn<QList<int>>("format"); // channels, rate, bits
+        QTest::addColumn<QList<int>>("format"); // channels, rate, bits[, hybrid WavPack]
         QTest::addColumn<QString>("indexes");   // what follows INDEX, "," between tracks
         // flac's blocks hold 4096 frames: 40 CD frames at 44.1 kHz (23520
         // frames) end inside one, 16 at 96 kHz (20480 frames) at the edge of
-        // one. Every image has a track longer than one decoded piece.
-        QTest::newRow("stereo-16bit-pregap-boundary-inside-block") << QList<int> {
-            2, 44100, 16} << "01 00:00:00,01 00:00:40,00 00:00:60\nINDEX 01 00:00:70";
+        // one, 80 and 81 (47040, 47628) in the same one. Every image has a
+        // track longer than one decoded piece.
+        QTest::newRow("stereo-16bit-pregaps-longer-and-shorter-than-a-block")
+            << QList<int> {2, 44100, 16}
+            << "01 0:0:0,01 0:0:40,00 0:0:60\nINDEX 01 0:0:70,00 0:0:80\nINDEX 01 0:0:81";
+        // Track 2 starts before track 1 ends: the image is read backwards.
+        // 8 channels, the limit; the first track late, the second inside it.
+        QTest::newRow("8ch-overlap")
+            << QList<int> {8, 48000, 24} << "01 0:1:0,01 0:1:10\nINDEX 00 0:1:20";
+        // 20 bits in a 24-bit container; WavPack hybrid with its correction file.
+        QTest::newRow("20bit-hybrid") << QList<int> {2, 44100, 20, 1} << "01 0:0:0,01 0:0:40";
         // A pregap longer than a decoded piece (0.68 s here) is passed by a seek.
         QTest::newRow("stereo-16bit-96000-long-pregap-seeks")
             << QList<int> {2, 96000, 16} << "01 00:00:00,00 00:00:68\nINDEX 01 00:01:60";
         QTest::newRow("mono-24bit-96000-boundary-at-block-edge")
             << QList<int> {1, 96000, 24} << "01 00:00:00,01 00:00:16";
-        QTest::newRow("six-channels-24bit-96000-first-track-late")
-            << QList<int> {6, 96000, 24} << "01 00:01:20,01 00:01:36";
     }
 
     void sameTracksAsWav()
@@ -100,11 +116,20 @@ private slots:
         const QString wav = wavImage(dir, format[0], format[1], format[2]);
         const Run copied = split(dir, sheet("source.wav", indexes.split(',')));
         QCOMPARE(copied.files.size(), indexes.count(',') + 1);
-        for (const QString &image : imageNames(format[0])) {
-            QVERIFY2(encode(wav, dir.filePath(image), format[2]), qPrintable(image));
+        for (const QString &image : imageNames(format[0], format[2])) {
+            // -b3c: a hybrid image, lossless only with its correction file.
+            const bool made = image.endsWith(".wv") && format.value(3)
+                ? run("wavpack", {"-qb3c", "-y", wav, "-o", dir.filePath(image)})
+                : encode(wav, dir.filePath(image), format[2]);
+            QVERIFY2(made, qPrintable(image));
             const Run decoded = split(dir, sheet(image, indexes.split(',')));
-            // The same lines as for the WAV: no track was cut short.
-            QCOMPARE(decoded.log, QStringList(copied.log).replaceInStrings("source.wav", image));
+            // The same lines as for the WAV: no track was cut short. (A WAV,
+            // and ffmpeg's encodings of it, state the 24 bits that 20-bit
+            // samples travel in; FLAC and WavPack state 20.)
+            QStringList expected = QStringList(copied.log).replaceInStrings("source.wav", image);
+            if (format[2] == 20 && QRegularExpression("flac|wv$").match(image).hasMatch())
+                expected.replaceInStrings("from 24 to", "from 20 to");
+            QCOMPARE(decoded.log, expected);
             QCOMPARE(decoded.files, copied.files);
             // Decoding takes far longer than copying: the event loop turns more often.
             QVERIFY(decoded.yields > copied.yields);
@@ -133,7 +158,7 @@ private slots:
         row("lossy", "mp4", "AAC (Advanced Audio Coding) audio is not supported");
         row("wave64-nine-channels", "w64 9ch", "9 channels; at most 8 can be split");
         row("unknown-format", "txt", "not a supported audio file");
-        row("flac-behind-id3v2-tag", "flac id3", "");
+        row("flac-behind-id3v2-tag-over-127-bytes", "flac id3", "");
         row("track-starts-where-image-ends", "wv",
             "E {dir}/Disc.cue: The image ends before track 2 starts", "00:03:00");
         row("track-starts-one-cd-frame-before-end", "flac", "", "00:02:74");
@@ -152,8 +177,8 @@ private slots:
                                 : encode(wavImage(dir, recipe.contains("9ch") ? 9 : 2, 44100, bits),
                                     dir.filePath(name), bits));
         QByteArray bytes = readFile(dir.filePath(name));
-        if (recipe.contains("id3")) // a tag of 10 bytes behind its 10-byte header
-            bytes.prepend(QByteArray("ID3\x03\0\0\0\0\0\x0a", 10) + QByteArray(10, '\0'));
+        if (recipe.contains("id3")) // a tag of 200 (1 * 128 + 72) bytes behind its 10-byte header
+            bytes.prepend(QByteArray("ID3\x03\0\0\0\0\x01\x48", 10) + QByteArray(200, '\0'));
         if (recipe.contains("no-length") && format == "aiff") // the frame count in "COMM"
             bytes.replace(bytes.indexOf("COMM") + 10, 4, QByteArray(4, '\0'));
         else if (recipe.contains("no-length")) // STREAMINFO's 36-bit sample count
@@ -209,6 +234,9 @@ private slots:
         const QByteArray audio = run.files.value("2.wav").mid(44);
         QVERIFY(!cutOff || (audio.size() > 0 && audio.size() < whole.value("2.wav").size() - 44));
         QVERIFY(whole.value("2.wav").mid(44).startsWith(audio));
+        // Both sizes in the header count the audio the track really holds.
+        QCOMPARE(run.files.value("2.wav").left(44),
+            cutOff ? canonicalHeader(2, 44100, 16, quint32(audio.size())) : QByteArray());
     }
 
     // Images that carry their sheet, added themselves: the tracks are those of
@@ -286,6 +314,7 @@ private slots:
             "I Disc: Using album.m4a for Album.wav");
         row("aif-before-wave64", "Album.w64,Album.aif", "Album.wav",
             "I Disc: Using Album.aif for Album.wav");
+        row("dotted-name", "Vol. 2.flac", "Vol. 2.wav", "I Disc: Using Vol. 2.flac for Vol. 2.wav");
         row("none-for-flac", "Album.flac.wav,Album.mp3", "Album.flac",
             "E {dir}/Disc.cue: Cannot find {dir}/Album.flac");
     }

@@ -28,11 +28,12 @@ int runFlacTests(int argc, char **argv);
 namespace {
 
 // A disc in a folder of its own, which is also where its tracks go: the image
-// "image.wav" of generated samples and the sheet "Disc.cue" by "Band" on "Album".
+// "image.wav" of generated samples and the sheet "Live 1.2.cue" by
+// "Band" on "Album", whose name is its file's less the last suffix.
 struct Disc
 {
     QTemporaryDir dir;
-    const QString cue = dir.filePath("Disc.cue");
+    const QString cue = dir.filePath("Live 1.2.cue");
     const L format; // channels, rate, bits, frames[, fmt extension bytes, frames declared]
     const QByteArray data, sheet;
     ExtractionSettings settings {dir.path(), false, false, true, "%1"};
@@ -57,7 +58,7 @@ struct Disc
     // files named, each "old" or the 16-bit form of source frames "from-to".
     Files expected(const QStringList &files) const
     {
-        Files result {{"Disc.cue", sheet}, {"image.wav", wave()}};
+        Files result {{"Live 1.2.cue", sheet}, {"image.wav", wave()}};
         const int frame = format[0] * format[2] / 8;
         for (const QString &file : files) {
             const QStringList range = file.section('=', 1).split('-');
@@ -131,6 +132,7 @@ private slots:
             "E {cue}: Cannot find {dir}/gone.wav");
         parserRow("track-without-index", file + "TRACK 01 AUDIO;TRACK 02 AUDIO",
             "E {cue}: Track without an index found");
+        parserRow("second-index-01", one + "INDEX 01 0:0:5", "E {cue}: Double index found");
     }
 
     void parser()
@@ -177,23 +179,28 @@ private slots:
         splitRow("data-chunk-cut-short", {2, 44100, 16, 3000, 0, 5000},
             one + "TRACK 02 AUDIO;INDEX 01 00:00:06", "O", "%1", "01.wav=old",
             "E {cue}: The image ends before track 02 starts");
-        splitRow("fmt-extension", {2, 44100, 16, 3000, 2}, one, "O", "%1", "01.wav=0-3000");
+        splitRow("32bit-refused", {2, 44100, 32, 3000}, one, "O", "%1", "01.wav=old",
+            "E {cue}: Failed to open {dir}/image.wav");
         splitRow("track-past-the-image", stereo, one + "TRACK 02 AUDIO;INDEX 01 00:00:10", "O",
             "%1", "01.wav=old", "E {cue}: The image ends before track 02 starts");
         splitRow("overwrite-off-skips", stereo, two, "", "%1", "01.wav=old,02.wav=1176-3000");
         splitRow("two-tracks-on-one-name", stereo, two, "O", "%2", "01.wav=old,Band.wav=0-1176",
-            "E Disc: Two tracks would be written to {dir}/Band.wav");
+            "E Live 1.2: Two tracks would be written to {dir}/Band.wav");
         splitRow("pattern-naming-the-image", stereo, two, "O", "image", "01.wav=old",
-            "E Disc: Refusing to overwrite the source {dir}/image.wav");
+            "E Live 1.2: Refusing to overwrite the source {dir}/image.wav");
         splitRow("artist-and-album-folders", stereo, one, "AB", "%1 %2 - %3",
             "01.wav=old,Band/Album/01 Band - Track 01.wav=0-3000");
         splitRow("unsafe-characters", stereo,
             "PERFORMER \"AC/DC\";TITLE \"Why?\";TRACK 01 AUDIO;PERFORMER \"A*B\";"
-            "TITLE \"Rock &\x01 Roll: +`n` \\ x\";INDEX 01 00:00:00",
-            "AB", "\"%2\" %3", "01.wav=old,AC-DC/Why/A-B Rock and Roll_ _'n' _ x.wav=0-3000");
+            "TITLE \"Rock &\x01 Roll: +`n` \\ x %2\";INDEX 01 00:00:00",
+            "AB", "\"%2\" %3", "01.wav=old,AC-DC/Why/A-B Rock and Roll_ _'n' _ x %2.wav=0-3000");
+        // "." and ".." name no folder of their own.
+        const QByteArray dots = "PERFORMER \"..\";TITLE \".\";" + one;
+        splitRow(
+            "dot-names-both-folders", stereo, dots, "AB", "%1", "01.wav=old,__/_/01.wav=0-3000");
         splitRow("no-disc-texts", stereo,
             "PERFORMER \"Unknown Artist\";TITLE \"Unknown Title\";" + one, "", "%1",
-            "01.wav=old,Disc/01.wav=0-3000");
+            "01.wav=old,Live 1.2/01.wav=0-3000");
     }
 
     void splits()
@@ -279,7 +286,7 @@ private slots:
         };
         QCOMPARE(disc.split(host), 1);
         QCOMPARE(host.lines.mid(3),
-            QStringList({"I Disc: Track 02 cut short: the WAV image ends before the track does",
+            QStringList({"I Live 1.2: Track 02 cut short: the WAV image ends before the track does",
                 "I " + disc.cue + ": Extraction successful"}));
         QCOMPARE(readFile(disc.dir.filePath("02.wav")),
             canonical(2, 44100, 16, disc.data.mid(588 * 4, (end - 588) * 4)));
@@ -312,7 +319,8 @@ private slots:
             signal(SIGXFSZ, SIG_IGN);
             setrlimit(RLIMIT_FSIZE, &limit);
             RecordingHost host;
-            _exit(disc.split(host) == 0 && host.lines.last().startsWith("E Disc: Error writing"));
+            _exit(
+                disc.split(host) == 0 && host.lines.last().startsWith("E Live 1.2: Error writing"));
         }
         int status = -1;
         QCOMPARE(waitpid(child, &status, 0), child);

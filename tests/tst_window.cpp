@@ -8,6 +8,7 @@
 
 #include <QMenu>
 #include <QMessageBox>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QToolTip>
 #include <QtTest>
@@ -74,17 +75,104 @@ private slots:
             QCOMPARE(log->currentRow(), i - 1);
             const QRect row = log->visualItemRect(log->item(i - 1));
             QVERIFY(row.top() >= 0 && row.bottom() < log->viewport()->height());
-            QCOMPARE(onScreen(), image(log->grab()));
+            // The offscreen screen cannot be grabbed once scaled (tst_window_scaled).
+            if (w.devicePixelRatio() == 1)
+                QCOMPARE(onScreen(), image(log->grab()));
             plain.addItem(new QListWidgetItem(log->item(i - 1)->icon(), log->item(i - 1)->text()));
             plain.setCurrentRow(i - 1);
             plain.scrollToItem(plain.item(i - 1));
             QCOMPARE(image(log->grab()), image(plain.grab()));
+            // The row under the mouse at the top, however far the log has scrolled.
+            const QPoint mouse(5, 5);
+            QCOMPARE(log->indexAt(mouse).row(), plain.indexAt(mouse).row());
         }
         QCOMPARE(log->item(29)->text(), "line 30 ");
         // A row put above the others moves every row on screen down.
         log->insertItem(0, "line 0");
         QCoreApplication::processEvents();
+        QVERIFY(w.devicePixelRatio() != 1 || onScreen() == image(log->grab()));
+        // Page Down and Page Up go as far as in the stock list.
+        log->setCurrentRow(12);
+        plain.setCurrentRow(12);
+        for (const Qt::Key key : {Qt::Key_PageDown, Qt::Key_PageUp, Qt::Key_PageUp}) {
+            QTest::keyClick(log, key);
+            QTest::keyClick(&plain, key);
+            QCOMPARE(log->currentRow(), plain.currentRow());
+        }
+    }
+
+    void longLineDrawnAsByTheStockList_data()
+    {
+        QTest::addColumn<QString>("line");     // logged once short lines fill the panel
+        QTest::addColumn<bool>("rightToLeft"); // the window laid out right to left
+        QTest::addColumn<int>("across");   // the bar across dragged to this share of its range, %
+        QTest::addColumn<QString>("next"); // logged after that; empty: none
+        const QString path = QString("/home/user/Music/rips/Some Band - Some Album.cue: Writing "
+                                     "/home/user/Music/out/Some Band/Some Album/07 Some Band - "
+                                     "A Title.wav... ")
+                                 .repeated(2);
+        QTest::newRow("path-scrolled-across") << path << false << 50 << QString();
+        QTest::newRow("shorter-path-after-scrolling-to-the-end")
+            << path << false << 100 << path.chopped(12);
+        QTest::newRow("arabic-name-past-the-edge")
+            << "/home/user/" + QString("مرحبا بالعالم ").repeated(40) << false << 0 << QString();
+        QTest::newRow("path-scrolled-to-its-start-in-a-right-to-left-window")
+            << path << true << 100 << QString();
+    }
+
+    // What the panel draws of a line wider than itself is what the toolkit's
+    // own list draws, and what a full repaint draws, wherever the user
+    // scrolled across and whichever way the window and the line's names run.
+    // The bar across that the line brings leaves the line in view.
+    void longLineDrawnAsByTheStockList()
+    {
+        QFETCH(QString, line);
+        QFETCH(bool, rightToLeft);
+        QFETCH(int, across);
+        QFETCH(QString, next);
+        WMain w;
+        if (rightToLeft)
+            w.setLayoutDirection(Qt::RightToLeft);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QListWidget *log = w.loglist;
+        QListWidget plain(log->parentWidget());
+        plain.setGeometry(log->geometry().translated(log->parentWidget()->width(), 0));
+        plain.setUniformItemSizes(true);
+        plain.setSelectionMode(QAbstractItemView::NoSelection);
+        const auto image = [](const QPixmap &pixmap) {
+            return pixmap.toImage().convertToFormat(QImage::Format_RGB32);
+        };
+        const auto onScreen = [&] {
+            const QRect area(log->mapTo(&w, QPoint()), log->size());
+            return image(
+                w.screen()->grabWindow(w.winId(), area.x(), area.y(), area.width(), area.height()));
+        };
+        const auto add = [&](const QString &text) {
+            w.logerror(text);
+            const int last = log->count() - 1;
+            plain.addItem(new QListWidgetItem(log->item(last)->icon(), text));
+            plain.setCurrentRow(last);
+            plain.scrollToItem(plain.item(last));
+        };
+        for (int i = 1; i <= 40; ++i)
+            add(QString("line %1").arg(i));
+        add(line);
+        const QRect row = log->visualItemRect(log->item(40));
+        QVERIFY(row.top() >= 0 && row.bottom() < log->viewport()->height());
+        for (QListWidget *list : {log, &plain}) {
+            QScrollBar *bar = list->horizontalScrollBar();
+            QVERIFY(bar->maximum() > 0);
+            bar->setValue(bar->maximum() * across / 100);
+        }
+        QCoreApplication::processEvents();
+        if (!next.isEmpty())
+            add(next);
         QCOMPARE(onScreen(), image(log->grab()));
+        // The stock list shows its bar across a turn later, over the line.
+        QCoreApplication::processEvents();
+        plain.verticalScrollBar()->setValue(plain.verticalScrollBar()->maximum());
+        QCOMPARE(image(log->grab()), image(plain.grab()));
     }
 
     // The choices the end-to-end test leaves alone, none at its default; the
@@ -192,37 +280,42 @@ private slots:
     void runs_data()
     {
         // Sheets by name; "!" adds a line the parser refuses, "#" puts a file
-        // where the sheet's album folder would go, "+" starts track 1 a second
-        // in and appends gaps, "~" is a FLAC file without a sheet.
+        // where the sheet's album folder would go, "~" takes the destination away,
+        // "+" starts track 1 a second in and appends gaps, "^" is a FLAC file
+        // without a sheet.
         QTest::addColumn<QString>("sheets");
-        QTest::addColumn<bool>("stop");    // Stop clicked at the run's first turn of the event loop
-        QTest::addColumn<QString>("left"); // the list afterwards, "*" marking a selected entry
+        QTest::addColumn<QString>("stop"); // Stop clicked at the turn of the log line starting so
+        // The list afterwards, "*" marking a selected entry, "!" one with the error icon.
+        QTest::addColumn<QString>("left");
         QTest::addColumn<QString>("written");
         QTest::addColumn<int>("boxes");
-        const auto row = [](const char *tag, const char *sheets, bool stop, const char *left,
+        const auto row = [](const char *tag, const char *sheets, const char *stop, const char *left,
                              const char *written, int boxes) {
             QTest::newRow(tag) << sheets << stop << left << written << boxes;
         };
-        row("good-sheets-split-and-leave-the-list", "b a", false, "", "Band/a/01.wav Band/b/01.wav",
+        row("good-sheets-split-and-leave-the-list", "b a", "", "", "Band/a/01.wav Band/b/01.wav",
             0);
         // Marked wherever they sort, in the list's case-sensitive order.
-        row("every-bad-sheet-marked-nothing-written", "a B! c D! e f! g", false, "*B *D a c e *f g",
+        row("every-bad-sheet-marked-nothing-written", "a B! c D! e f! g", "", "*!B *!D a c e *!f g",
             "", 1);
-        row("failure-while-splitting-ends-the-pass", "a b# c", false, "*b c", "Band/a/01.wav", 1);
-        row("stop-reaches-the-engine", "a b", true, "*a *b", "", 1);
-        row("empty-list-refused", "", false, "", "", 1);
-        row("appended-gaps-write-the-hidden-track", "a+", false, "", "Band/a/00.wav Band/a/01.wav",
-            0);
-        row("image-without-sheet-marked", "a n~", false, "a *n", "", 1);
+        row("failure-while-splitting-ends-the-pass", "a b# c", "", "*!b c", "Band/a/01.wav", 1);
+        row("stop-reaches-the-engine", "a b", "Extraction started", "*!a *!b", "", 1);
+        row("stop-while-extracting-asks-nothing", "a b", "Extracting files", "*!a b", "", 0);
+        row("empty-list-refused", "", "", "", "", 1);
+        row("missing-destination-refused", "a~", "", "a", "", 1);
+        row("appended-gaps-write-the-hidden-track", "a+", "", "", "Band/a/00.wav Band/a/01.wav", 0);
+        row("image-without-sheet-marked", "a n^", "", "a *!n", "", 1);
     }
 
     void runs()
     {
         QFETCH(QString, sheets);
         QTemporaryDir dir;
-        const QString dest = dir.filePath("out");
-        QVERIFY(QDir().mkpath(dest + "/Band"));
+        const QString dest = dir.filePath(sheets.contains('~') ? "gone" : "out");
+        QVERIFY(QDir().mkpath(dir.filePath("out/Band")));
         WMain w;
+        w.show(); // for the keyboard shortcuts
+        QVERIFY(QTest::qWaitForWindowActive(&w));
         w.destPath->setText(dest);
         w.subArtist->setChecked(true);
         w.subAlbum->setChecked(true);
@@ -237,7 +330,7 @@ private slots:
             writeFile(dir.filePath("disc.wav"), canonical(2, 44100, 16, samples(88200, 2, 16))));
         for (const QString &sheet : sheets.split(' ', Qt::SkipEmptyParts)) {
             const QString name = sheet.left(1);
-            if (sheet.endsWith('~')) {
+            if (sheet.endsWith('^')) {
                 QVERIFY(writeFile(dir.filePath(name + ".flac"), "fLaC"));
                 paths << dir.filePath(name + ".flac");
                 continue;
@@ -252,33 +345,61 @@ private slots:
                 paths.last(), text + QByteArray(maxSheetBytes - 1 - text.size(), 'x') + '\n'));
             QVERIFY(!sheet.endsWith('#') || writeFile(dest + "/Band/" + name, "in the way"));
         }
-        w.addFileList(paths);
         // Message boxes are modal: each is answered from inside its own loop.
-        int boxes = 0, choiceOpen = 0;
+        int boxes = 0, turns = 0, choiceOpen = 0;
         QTimer answer;
         connect(&answer, &QTimer::timeout, [&] {
+            ++turns;
             choiceOpen += w.btnStop->isEnabled() && w.outputFormat->isEnabled();
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
                 ++boxes, box->accept();
         });
         answer.start(0);
-        QFETCH(bool, stop);
-        if (stop)
-            QTimer::singleShot(0, w.btnStop, &QPushButton::click);
-        w.btnExtract->click();
+        QFETCH(QString, stop);
+        connect(w.loglist->model(), &QAbstractItemModel::rowsInserted, [&](auto, int row) {
+            if (!stop.isEmpty() && w.loglist->item(row)->text().startsWith(stop))
+                QTimer::singleShot(0, w.btnStop, &QPushButton::click);
+        });
+        const QImage errorIcon = QIcon(":/logerror.png").pixmap(16).toImage();
+        // Three runs in one start of the program, the last one overwriting, end alike.
+        for (const bool overwrite : {false, false, true}) {
+            boxes = turns = choiceOpen = 0;
+            w.cbOverwrite->setChecked(overwrite);
+            w.addFileList(paths);
+            // At the run's first turn, no way to start another run works.
+            const int logged = w.loglist->count();
+            QTimer::singleShot(0, &w, [&] {
+                if (w.loglist->count() == logged) // refused before it started
+                    return;
+                w.btnExtract->click();
+                w.actionStartExtraction->trigger(); // as from the menu
+                QTest::keyClick(&w, Qt::Key_E, Qt::AltModifier);
+                QTest::keyClick(
+                    &w, Qt::Key_3, Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier);
+            });
+            w.btnExtract->click();
+            QCOMPARE(w.loglist->findItems("Extraction started", Qt::MatchStartsWith).size(),
+                qsizetype(w.loglist->count() > logged));
+            // The engine's yields turn the event loop, not only its log lines.
+            QVERIFY(turns > w.loglist->count());
 
-        QStringList left;
-        for (int row = 0; row < w.cuelist->count(); ++row) {
-            const QListWidgetItem *item = w.cuelist->item(row);
-            left << (item->isSelected() ? "*" : "") + QFileInfo(item->text()).completeBaseName();
+            QStringList left;
+            for (int row = 0; row < w.cuelist->count(); ++row) {
+                const QListWidgetItem *item = w.cuelist->item(row);
+                left << QString(item->isSelected() ? "*" : "")
+                        + (item->icon().pixmap(16).toImage() == errorIcon ? "!" : "")
+                        + QFileInfo(item->text()).completeBaseName();
+            }
+            QTEST(left.join(' '), "left");
+            QTEST(filesBelow(dest, "*.wav").keys().join(' '), "written");
+            QTEST(boxes, "boxes");
+            QCOMPARE(choiceOpen, 0); // the output cannot change during a run
+            // However the run ended, Stop is off again and the rest is usable.
+            QVERIFY(!w.stopRequested && !w.btnStop->isEnabled() && !w.actionStop->isEnabled());
+            QVERIFY(
+                w.btnExtract->isEnabled() && w.cuelist->isEnabled() && w.actionAdd->isEnabled());
+            w.loglist->clear();
         }
-        QTEST(left.join(' '), "left");
-        QTEST(filesBelow(dest, "*.wav").keys().join(' '), "written");
-        QTEST(boxes, "boxes");
-        QCOMPARE(choiceOpen, 0); // the output cannot change during a run
-        // However the run ended, Stop is off again and the rest is usable.
-        QVERIFY(!w.stopRequested && !w.btnStop->isEnabled() && !w.actionStop->isEnabled());
-        QVERIFY(w.btnExtract->isEnabled() && w.cuelist->isEnabled() && w.actionAdd->isEnabled());
     }
 };
 

@@ -76,7 +76,8 @@ inline bool encode(const QString &wav, const QString &image, int bits = 16)
         return run("flac", {"-s", "-f", "--channel-map=none", "-o", image, wav});
     if (format == "ape") // exits 0 when it fails too
         return run("jmac", {"c2", wav, image}) && QFileInfo(image).size() > 0;
-    const QString pcm = QString("pcm_%1%2").arg(bits == 32 ? 'f' : 's').arg(bits);
+    // 20-bit samples travel in 24-bit PCM, as in the WAV.
+    const QString pcm = QString("pcm_%1%2").arg(bits == 32 ? 'f' : 's').arg((bits + 7) / 8 * 8);
     const QMap<QString, QString> codecs {
         {"tta", "tta"}, {"m4a", "alac"}, {"aiff", pcm + "be"}, {"w64", pcm + "le"}, {"mp4", "aac"}};
     return run("ffmpeg", {"-v", "error", "-y", "-i", wav, "-c:a", codecs.value(format), image});
