@@ -91,10 +91,11 @@ void WMain::selectCue(const QString &s_)
 
 void WMain::on_actionAdd_triggered()
 {
-    // The sheets are what is chosen; the filter's name says which images they may point to.
+    // The sheets are what is chosen; the filter's name says which images they
+    // may point to. FLAC and WavPack images may carry their own sheet.
     const QStringList chosen = QFileDialog::getOpenFileNames(this, tr("Add CUE files"), QString(),
-        tr("CUE files for WAV, FLAC, WavPack, Monkey's Audio, TTA, ALAC, AIFF or Wave64 images "
-           "(*.cue)"));
+        tr("CUE files for WAV, FLAC, WavPack, Monkey's Audio, TTA, ALAC, AIFF or Wave64 images, "
+           "or FLAC and WavPack images with a sheet inside (*.cue *.flac *.wv)"));
     if (!chosen.isEmpty())
         addFileList(chosen);
 }

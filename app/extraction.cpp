@@ -42,7 +42,7 @@ void WMain::on_actionStartExtraction_triggered()
 void WMain::setRunControlsEnabled(bool enabled)
 {
     const QList<QWidget *> widgets = {destPath, subArtist, subAlbum, cbOverwrite, outputFormat,
-        trackFormat, btnExtract, cuelist, btnBrowse};
+        trackFormat, gapMode, btnExtract, cuelist, btnBrowse};
     for (QWidget *w : widgets)
         w->setEnabled(enabled);
     for (QAction *a : {actionAdd, actionAddFolder, actionRemove, actionStartExtraction, actionQuit})
@@ -100,6 +100,8 @@ ExtractionSettings WMain::currentSettings() const
     settings.subAlbum = subAlbum->isChecked();
     settings.overwrite = cbOverwrite->isChecked();
     settings.trackFormat = trackFormat->currentText();
+    // The Gaps choice lists the modes in their enum's order.
+    settings.gaps = GapMode(gapMode->currentIndex());
     settings.sheetEncodings = m_sheetEncodings->chosen();
     settings.outputFormat = chosenOutput();
     return settings;

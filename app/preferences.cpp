@@ -8,6 +8,14 @@
 #include <QSettings>
 #include <QSplitter>
 
+namespace {
+
+// The stored words of the gap modes, in the order of the Gaps choice.
+const QStringList gapWords {
+    QStringLiteral("leave"), QStringLiteral("append"), QStringLiteral("prepend")};
+
+} // namespace
+
 // The widgets are the preferences while the program runs; the store is read
 // once here and written once when the window goes away.
 void WMain::loadPreferences()
@@ -19,6 +27,9 @@ void WMain::loadPreferences()
     cbOverwrite->setChecked(settings.value(QStringLiteral("overwriteExisting"), false).toBool());
     trackFormat->setEditText(
         settings.value(QStringLiteral("trackFormat"), QString(defaultTrackFormat)).toString());
+    // A missing or unknown word leaves gaps out, as every earlier version did.
+    gapMode->setCurrentIndex(
+        qMax(0, gapWords.indexOf(settings.value(QStringLiteral("gaps")).toString())));
     // A missing or unknown value is today's output.
     const bool flac
         = settings.value(QStringLiteral("outputFormat")).toString() == QLatin1String("flac");
@@ -35,6 +46,7 @@ void WMain::savePreferences()
     settings.setValue(QStringLiteral("subfolderAlbums"), subAlbum->isChecked());
     settings.setValue(QStringLiteral("overwriteExisting"), cbOverwrite->isChecked());
     settings.setValue(QStringLiteral("trackFormat"), trackFormat->currentText());
+    settings.setValue(QStringLiteral("gaps"), gapWords.value(gapMode->currentIndex()));
     settings.setValue(QStringLiteral("geometry"), saveGeometry());
     settings.setValue(QStringLiteral("splitter"), splitter->saveState());
     settings.setValue(QStringLiteral("outputFormat"),

@@ -116,14 +116,15 @@ bool FlacOutput::setUp(const CueTrack &track, qint64 frames)
     return FLAC__stream_encoder_set_metadata(m_encoder, m_blocks.data(), unsigned(m_blocks.size()));
 }
 
-bool FlacOutput::moveChunk(QFile &, qint64 position, qint64 frames, qint64 &got)
+bool FlacOutput::moveChunk(
+    QFile &, SourceImage &source, qint64 position, qint64 frames, qint64 &got)
 {
     const qint64 channels = qMax(1, m_source.channelCount());
     const qint64 pieceFrames = qint64(std::size(samples)) / channels;
     got = 0;
     while (got < frames) {
         const qint64 want = qMin(frames - got, pieceFrames);
-        const qint64 n = m_source.readFramesAtDepth(samples, position + got, want);
+        const qint64 n = source.readFramesAtDepth(samples, position + got, want);
         if (n <= 0)
             return true;
         if (!FLAC__stream_encoder_process_interleaved(m_encoder, samples, unsigned(n)) || !flush())

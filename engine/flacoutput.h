@@ -22,7 +22,8 @@ public:
     qint64 maxFrames() const override;
     qint64 framesPerTurn() const override;
     bool begin(QFile &out, const CueTrack &track, qint64 frames) override;
-    bool moveChunk(QFile &out, qint64 position, qint64 frames, qint64 &got) override;
+    bool moveChunk(
+        QFile &out, SourceImage &source, qint64 position, qint64 frames, qint64 &got) override;
     bool finish(QFile &out, qint64 copied) override;
 
 private:

@@ -1,5 +1,7 @@
 #include "folderwalk.h"
 
+#include "embeddedsheet.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -85,11 +87,6 @@ void Walk::enter(const QString &dir)
 }
 
 } // namespace
-
-bool hasEmbeddedSheet(const QString &)
-{
-    return false;
-}
 
 FolderSheets walkFolder(const QString &folder, const std::function<void()> &turn)
 {

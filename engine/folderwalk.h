@@ -11,10 +11,6 @@ struct FolderSheets
     QStringList unreadable; // folders that could not be listed
 };
 
-// Whether an image file carries its own sheet. Reading the sheets embedded in
-// FLAC and WavPack files is not part of the program yet, so no image qualifies.
-bool hasEmbeddedSheet(const QString &path);
-
 // Every sheet below folder, at any depth: .cue files (any letter case), and
 // FLAC and WavPack images with a sheet of their own in folders without a .cue
 // file. Symbolic links to folders and hidden folders are not entered, and no

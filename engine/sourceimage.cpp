@@ -45,14 +45,14 @@ OpenedImage openImage(const QString &path)
     return {};
 }
 
-qint64 sourceFrame(qint64 cdFrames, qint32 rate)
+qint64 sourceFrame(qint64 position, qint32 rate, qint32 positionRate)
 {
-    if (cdFrames <= 0 || rate <= 0)
+    if (position <= 0 || rate <= 0 || positionRate <= 0)
         return 0;
     // Saturated, so that absurd sheet positions cannot overflow.
-    if (cdFrames > std::numeric_limits<qint64>::max() / rate)
+    if (position > std::numeric_limits<qint64>::max() / rate)
         return std::numeric_limits<qint64>::max();
-    return cdFrames * rate / 75;
+    return position * rate / positionRate;
 }
 
 namespace ImageRefusal {

@@ -71,6 +71,7 @@ QString channels(int count);
 QString damaged();
 } // namespace ImageRefusal
 
-// A sheet position (CD frames, 1/75 s) as a frame of an image at this rate,
-// truncated. Absurd sheet positions land past the end of any image.
-qint64 sourceFrame(qint64 cdFrames, qint32 rate);
+// A sheet position (CD frames, 1/75 s, unless positionRate says otherwise) as
+// a frame of an image at this rate, truncated. Absurd sheet positions land
+// past the end of any image.
+qint64 sourceFrame(qint64 position, qint32 rate, qint32 positionRate = 75);

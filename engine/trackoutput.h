@@ -28,14 +28,18 @@ public:
     virtual qint64 framesPerTurn() const = 0;
     // Starts the track in out, an empty file, for the frames the sheet gives it.
     virtual bool begin(QFile &out, const CueTrack &track, qint64 frames) = 0;
-    // Moves frames from the image at position into the track. False when
+    // Moves frames from source, one of the sheet's images (all of one format),
+    // at position into the track: a track may run across images. False when
     // writing failed; fewer frames than asked (got) means the image ends there.
-    virtual bool moveChunk(QFile &out, qint64 position, qint64 frames, qint64 &got) = 0;
+    virtual bool moveChunk(
+        QFile &out, SourceImage &source, qint64 position, qint64 frames, qint64 &got)
+        = 0;
     // Completes the file once copied frames are in it.
     virtual bool finish(QFile &out, qint64 copied) = 0;
 };
 
-// The output the settings choose, for the tracks of one sheet. Anything it
+// The output the settings choose, for the tracks of one sheet; source is its
+// first image and gives the format. Anything it
 // has to say about the sheet (a cover it cannot embed) goes to host first.
 std::unique_ptr<TrackOutput> makeTrackOutput(OutputFormat format, EngineHost &host,
     const QString &fname, const CueSheet &sheet, SourceImage &source);

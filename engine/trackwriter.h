@@ -5,20 +5,25 @@
 #include <QSet>
 #include <QString>
 
+#include <vector>
+
 class EngineHost;
 class SourceImage;
 struct CueSheet;
+struct TrackPlan;
 
 // The track files written so far in one run (absolute, clean paths), so that
 // two tracks of a run never land on one name.
 using WrittenFiles = QSet<QString>;
 
-// Cuts an open image into one canonical 16-bit WAV file per track of the
-// sheet. Returns 1 when every track was written, skipped or reported empty,
-// 0 at the first failure or on a stop (after logging and marking the sheet).
+// Cuts the sheet's open images (one per file, all of one format) into one
+// file per planned track, written by the output the settings choose. Returns 1 when every track was
+// written, skipped or reported empty, 0 at the first failure or on a stop
+// (after logging and marking the sheet).
 int writeTracks(EngineHost &host, const ExtractionSettings &settings, const QString &fname,
-    const CueSheet &sheet, SourceImage &source, WrittenFiles &written);
+    const CueSheet &sheet, const TrackPlan &plan, const std::vector<SourceImage *> &sources,
+    WrittenFiles &written);
 
-// The frames the sheet's tracks take from the image, written or skipped: what
+// The frames the plan's tracks take from the images, written or skipped: what
 // a run's progress counts.
-qint64 framesToWrite(const CueSheet &sheet, const SourceImage &source);
+qint64 framesToWrite(const TrackPlan &plan, const std::vector<SourceImage *> &sources);

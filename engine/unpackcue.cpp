@@ -7,22 +7,43 @@
 #include "imagesearch.h"
 #include "naming.h"
 #include "sourceimage.h"
+#include "trackplan.h"
 
 #include <QDir>
 #include <QFileInfo>
 
+#include <memory>
+#include <vector>
+
 namespace {
 
-// The first track that would start at or past the end of the image, by the
-// writer's own arithmetic: such a sheet belongs to another image, or the
-// image is not all there.
-const CueTrack *trackPastEnd(const CueSheet &sheet, const SourceImage &image)
+using Images = std::vector<std::unique_ptr<SourceImage>>;
+
+// The first audio track that would start at or past the end of its image, by
+// the writer's own arithmetic: such a sheet belongs to another image, or the
+// image is not all there. A data track's place is often past the audio.
+const CueTrack *trackPastEnd(const CueSheet &sheet, const Images &images)
 {
     for (const CueTrack &track : sheet.tracks) {
-        if (sourceFrame(track.start, image.rate()) >= image.frameCount())
+        const SourceImage &image = *images[size_t(track.file)];
+        if (track.audio
+            && sourceFrame(track.start, image.rate(), sheet.positionRate) >= image.frameCount())
             return &track;
     }
     return nullptr;
+}
+
+// One track file cannot hold samples of two formats.
+bool sameFormat(const Images &images)
+{
+    for (const auto &image : images) {
+        if (image->rate() != images.front()->rate()
+            || image->channelCount() != images.front()->channelCount()
+            || image->sampleBits() != images.front()->sampleBits()) {
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -38,29 +59,46 @@ int unpackCue(EngineHost &host, const ExtractionSettings &settings, const QStrin
     CueSheet sheet;
     if (!readCueSheet(host, fname, sheet, settings.sheetEncodings.value(fname)))
         return 0;
-    // The parser looked beside the sheet for a FILE it names; a sheet without
-    // one gets the same search for its default image here.
-    if (sheet.namedFile.isEmpty())
-        locateImage(fname, sheet.wavFile, sheet.namedFile);
-    const OpenedImage opened = openImage(sheet.wavFile);
-    if (!opened.image) {
-        return host.failSheet(fname,
-            sheetPrefix + EngineText::tr("Failed to open %1").arg(sheet.wavFile), opened.reason);
+    Images images;
+    QList<qint64> fileFrames;
+    for (CueFile &file : sheet.files) {
+        // The parser looked beside the sheet for a FILE it names; a sheet
+        // without one gets the same search for its default image here.
+        if (file.namedPath.isEmpty())
+            locateImage(fname, file.path, file.namedPath);
+        OpenedImage opened = openImage(file.path);
+        if (!opened.image) {
+            return host.failSheet(fname,
+                sheetPrefix + EngineText::tr("Failed to open %1").arg(file.path), opened.reason);
+        }
+        fileFrames.append(opened.image->frameCount());
+        images.push_back(std::move(opened.image));
     }
-    if (const CueTrack *track = trackPastEnd(sheet, *opened.image)) {
+    if (!sameFormat(images)) {
+        return host.failSheet(
+            fname, sheetPrefix + EngineText::tr("The images of this sheet differ in format"));
+    }
+    if (const CueTrack *track = trackPastEnd(sheet, images)) {
         return host.failSheet(fname,
             sheetPrefix
                 + EngineText::tr("The image ends before track %1 starts").arg(track->number));
     }
+    const TrackPlan plan = planTracks(
+        sheet, settings.gaps, fileFrames, images.front()->rate(), EngineText::tr("(HTOA)"));
+    std::vector<SourceImage *> sources;
+    for (const auto &image : images)
+        sources.push_back(image.get());
     if (frames)
-        *frames = framesToWrite(sheet, *opened.image);
+        *frames = framesToWrite(plan, sources);
     if (checkOnly)
         return 1;
-    if (!sheet.namedFile.isEmpty()) {
-        host.information(fnPrefix(fname)
-            + EngineText::tr("Using %1 for %2")
-                  .arg(QFileInfo(sheet.wavFile).fileName(), QFileInfo(sheet.namedFile).fileName()));
+    for (const CueFile &file : std::as_const(sheet.files)) {
+        if (!file.namedPath.isEmpty()) {
+            host.information(fnPrefix(fname)
+                + EngineText::tr("Using %1 for %2")
+                      .arg(QFileInfo(file.path).fileName(), QFileInfo(file.namedPath).fileName()));
+        }
     }
     WrittenFiles ownRun;
-    return writeTracks(host, settings, fname, sheet, *opened.image, written ? *written : ownRun);
+    return writeTracks(host, settings, fname, sheet, plan, sources, written ? *written : ownRun);
 }

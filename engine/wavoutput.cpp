@@ -72,7 +72,8 @@ bool WavOutput::begin(QFile &out, const CueTrack &, qint64 frames)
 // One chunk from the image into the track file, in pieces that stay in the
 // processor's cache between the read and the write: moving a chunk in one go
 // through the whole buffer was several times slower here.
-bool WavOutput::moveChunk(QFile &out, qint64 position, qint64 frames, qint64 &got)
+bool WavOutput::moveChunk(
+    QFile &out, SourceImage &source, qint64 position, qint64 frames, qint64 &got)
 {
     const qint64 pieceFrames = qMax<qint64>(1, pieceBytes / m_frameBytes);
     got = 0;
@@ -81,9 +82,9 @@ bool WavOutput::moveChunk(QFile &out, qint64 position, qint64 frames, qint64 &go
         // Frames the image lends are written straight from it: one copy of
         // each byte instead of two.
         const char *data = nullptr;
-        qint64 n = m_source.lendFrames(position + got, want, data);
+        qint64 n = source.lendFrames(position + got, want, data);
         if (n <= 0) {
-            n = m_source.readFrames(buf, position + got, want);
+            n = source.readFrames(buf, position + got, want);
             data = buf;
         }
         if (n <= 0)

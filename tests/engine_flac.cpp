@@ -56,11 +56,13 @@ struct Split
 
 // Splits dir/Disc.cue into dir/folder, which may already hold old files.
 Split split(const QTemporaryDir &dir, const QByteArray &sheet, OutputFormat format,
-    const QString &pattern = "%1", const Files &old = {}, const QString &folder = "out")
+    const QString &pattern = "%1", const Files &old = {}, const QString &folder = "out",
+    GapMode gaps = GapMode::Leave)
 {
     const QString cue = dir.filePath("Disc.cue"), out = dir.filePath(folder);
     ExtractionSettings settings {out, false, false, false, pattern};
     settings.outputFormat = format;
+    settings.gaps = gaps;
     QDir(out).removeRecursively();
     QDir().mkdir(out);
     for (auto it = old.begin(); it != old.end(); ++it)
@@ -169,6 +171,13 @@ private slots:
                     dir.filePath(QString("out/2-0%1.flac").arg(t + 1))});
             QCOMPARE(tags, expected[t]);
         }
+        // Track 00, the audio before the first track, keeps its number.
+        const Split hidden
+            = split(dir, lines("TITLE A;FILE image.wav WAVE;TRACK 01 AUDIO;INDEX 01 0:1:10"),
+                OutputFormat::Flac, "%1", {}, "out", GapMode::Append);
+        QCOMPARE(hidden.files.keys(), QStringList({"00.flac", "01.flac"}));
+        QCOMPARE(output("metaflac", {"--show-tag=TRACKNUMBER", dir.filePath("out/00.flac")}),
+            "TRACKNUMBER=0\n");
     }
 
     void cover_data()

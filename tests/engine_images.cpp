@@ -1,3 +1,4 @@
+#include "cueparser.h"
 #include "recordinghost.h"
 #include "testfiles.h"
 #include "unpackcue.h"
@@ -57,15 +58,17 @@ struct Run
     int yields = 0;
 };
 
-// Checks dir/Disc.cue and, unless checkOnly or the check fails, splits it
-// into dir/out.
-Run split(const QTemporaryDir &dir, const QByteArray &text, bool checkOnly = false)
+// Checks dir/Disc.cue (or the sheet named, left as it is) and, unless
+// checkOnly or the check fails, splits it into dir/out.
+Run split(const QTemporaryDir &dir, const QByteArray &text, bool checkOnly = false,
+    const QString &sheetName = "Disc.cue")
 {
-    const QString cue = dir.filePath("Disc.cue"), out = dir.filePath("out");
+    const QString cue = dir.filePath(sheetName), out = dir.filePath("out");
     const ExtractionSettings settings {out, false, false, false, "%1"};
     RecordingHost host; // a folder that cannot be prepared leaves the log empty
-    if (QDir(out).removeRecursively() && QDir().mkdir(out) && writeFile(cue, text)
-        && unpackCue(host, settings, cue, true) == 1 && !checkOnly)
+    if (QDir(out).removeRecursively() && QDir().mkdir(out)
+        && (text.isEmpty() || writeFile(cue, text)) && unpackCue(host, settings, cue, true) == 1
+        && !checkOnly)
         unpackCue(host, settings, cue, false);
     Run run {host.lines.replaceInStrings(QDir::toNativeSeparators(dir.path()), "{dir}")};
     run.yields = host.yields;
@@ -234,6 +237,63 @@ private slots:
         // Both sizes in the header count the audio the track really holds.
         QCOMPARE(run.files.value("2.wav").left(44),
             cutOff ? canonicalHeader(2, 44100, 16, quint32(audio.size())) : QByteArray());
+    }
+
+    // Images that carry their sheet, added themselves: the tracks are those of
+    // the same sheet beside the WAV image, whatever its FILE line names.
+    void embedded_data()
+    {
+        QTest::addColumn<QString>("image");
+        QTest::addColumn<QStringList>("tool"); // what embeds the sheet, {sheet} its file
+        QTest::addColumn<QString>("said");     // the error, or the disc's and track 1's texts
+        const QStringList comment {"metaflac", "--set-tag=cuesheet={text}", "image.flac"};
+        QTest::newRow("flac-comment")
+            << "image.flac" << comment << "Unknown Artist|A|Unknown Artist|Track 1";
+        QTest::newRow("flac-cuesheet-block-and-tags")
+            << "image.flac"
+            << QStringList {"metaflac", "--import-cuesheet-from={sheet}", "--set-tag=ARTIST=Band",
+                   "--set-tag=ALBUM=Live", "--set-tag=TITLE=Song", "image.flac"}
+            << "Band|Live|Band|Song";
+        QTest::newRow("wavpack-tag") << "image.wv"
+                                     << QStringList {"wavpack", "-q", "-y", "-w",
+                                            "Cuesheet=@{sheet}", "source.wav", "-o", "image.wv"}
+                                     << "Unknown Artist|A|Unknown Artist|Track 1";
+        QTest::newRow("flac-without-sheet")
+            << "image.flac" << QStringList {"true"} << "E No cue sheet in {dir}/image.flac";
+        QTest::newRow("invalid-sheet-in-comment")
+            << "image.flac" << QStringList(comment).replaceInStrings("{text}", "TRACK 01 AUDIO")
+            << "E {dir}/image.flac: Track without an index found";
+    }
+
+    void embedded()
+    {
+        QFETCH(QString, image);
+        QFETCH(QStringList, tool);
+        QFETCH(QString, said);
+        QTemporaryDir dir;
+        const QStringList indexes {"01 00:00:00", "00 00:01:00\nINDEX 01 00:01:30", "01 00:02:10"};
+        const QByteArray text = sheet("elsewhere.wav", indexes);
+        QVERIFY(encode(wavImage(dir, 2, 44100, 16), dir.filePath(image)));
+        const Files wanted = split(dir, sheet("source.wav", indexes)).files;
+        QVERIFY(writeFile(dir.filePath("Disc.cue"), text));
+        tool.replaceInStrings("{sheet}", dir.filePath("Disc.cue")).replaceInStrings("{text}", text);
+        QProcess embed;
+        embed.setWorkingDirectory(dir.path());
+        embed.start(tool.takeFirst(), tool);
+        QVERIFY(embed.waitForFinished() && embed.exitCode() == 0);
+        QVERIFY(QFile::remove(dir.filePath("Disc.cue")));
+        const Run run = split(dir, {}, false, image);
+        RecordingHost host;
+        CueSheet read;
+        if (readCueSheet(host, dir.filePath(image), read)) {
+            const CueTrack &first = read.tracks.value(0);
+            QCOMPARE(
+                QStringList({read.performer, read.title, first.performer, first.title}).join('|'),
+                said);
+            QCOMPARE(run.files.values(), wanted.values());
+        } else {
+            QCOMPARE(run.log, QStringList {said});
+        }
     }
 
     void standIn_data()

@@ -29,7 +29,27 @@ class TestSheets : public QObject
     QTemporaryDir m_dir;
     const QString m_cue = m_dir.filePath("disc.cue");
 
+    // The sides of a record: mono at 7,500 Hz, a CD frame 100 samples, each
+    // side 4 seconds of its own noise; z is silent for its first 2 seconds.
+    QMap<QString, QByteArray> m_sides {{"a", samples(30000, 1, 16, 1)},
+        {"b", samples(30000, 1, 16, 2)}, {"c", samples(30000, 1, 16, 3)},
+        {"z", QByteArray(30000, '\0') + samples(15000, 1, 16, 4)}};
+
     QString write(const QByteArray &b) { return writeFile(m_cue, b) ? m_cue : ""; }
+
+    // A track file holding "a:10-+b:0-75": side a from CD frame 10 to its end,
+    // then side b up to CD frame 75.
+    QByteArray track(const QString &pieces) const
+    {
+        QByteArray data;
+        for (const QString &piece : pieces.split('+')) {
+            const QStringList range = piece.section(':', 1).split('-');
+            const QByteArray side = m_sides[piece.section(':', 0, 0)];
+            const qsizetype to = range[1].isEmpty() ? side.size() : range[1].toInt() * 200;
+            data += side.mid(range[0].toInt() * 200, to - range[0].toInt() * 200);
+        }
+        return canonical(1, 7500, 16, data);
+    }
 
 private slots:
     void initTestCase()
@@ -37,6 +57,9 @@ private slots:
         const QByteArray wav = canonical(1, 8000, 16, samples(8000, 1, 16));
         for (const char *name : {"disc.wav", "my disc", "my \"best\" disc.wav"})
             QVERIFY(writeFile(m_dir.filePath(name), wav));
+        QVERIFY(writeFile(m_dir.filePath("d24.wav"), canonical(1, 8000, 24, samples(8000, 1, 24))));
+        for (auto side = m_sides.cbegin(); side != m_sides.cend(); ++side)
+            QVERIFY(writeFile(m_dir.filePath(side.key() + ".wav"), canonical(1, 7500, 16, *side)));
     }
 
     // What reading a sheet gives: its error, or the disc's texts and image,
@@ -69,7 +92,7 @@ private slots:
         RecordingHost host;
         CueSheet s;
         const bool ok = readCueSheet(host, write(sheet), s);
-        QStringList got {s.performer, s.title, QFileInfo(s.wavFile).fileName()};
+        QStringList got {s.performer, s.title, QFileInfo(s.files.value(0).path).fileName()};
         for (const CueTrack &track : s.tracks)
             got << track.performer << track.title << QString::number(track.start);
         QTEST(ok ? got.join('|') : host.lines.value(0).section(": ", -1), "expected");
@@ -119,6 +142,29 @@ private slots:
             << lines(file + "INDEX 00 0:0:5;INDEX 01 0:0:40") << backwards;
         QTest::newRow("lead-in-and-pregap")
             << ripped("") << "I disc: Pregap audio not written: 0.27 s in 2 tracks";
+        QTest::newRow("mp3-image")
+            << lines("FILE x.mp3 MP3;TRACK 01 AUDIO;INDEX 01 0:0:0")
+            << "E {cue}: MP3 images cannot be split; only lossless images can";
+        QTest::newRow("binary-image") << lines("FILE disc.wav BINARY")
+                                      << "E {cue}: Invalid line foundE     FILE disc.wav BINARY";
+        QTest::newRow("flac-type-word-wav-content")
+            << lines(QByteArray(file).replace("WAVE", "FLAC") + "INDEX 01 0:0:20")
+            << "I disc: Pregap audio not written: 0.13 s in 1 track";
+        QTest::newRow("data-track-only")
+            << lines("FILE disc.wav WAVE;TRACK 01 MODE1/2352;INDEX 01 0:0:0")
+            << "E {cue}: No track found";
+        QTest::newRow("images-differ-in-format")
+            << lines(file + "INDEX 01 0:0:20;FILE a.wav WAVE;TRACK 03 AUDIO;INDEX 01 0:0:0")
+            << "E {cue}: The images of this sheet differ in format";
+        QTest::newRow("images-differ-in-depth")
+            << lines(file + "INDEX 01 0:0:20;FILE d24.wav WAVE;TRACK 03 AUDIO;INDEX 01 0:0:0")
+            << "E {cue}: The images of this sheet differ in format";
+        QTest::newRow("index-back-in-second-file")
+            << lines("FILE a.wav WAVE;TRACK 01 AUDIO;INDEX 01 0:0:0;FILE b.wav WAVE;TRACK 02 AUDIO;"
+                     "INDEX 01 0:1:0;TRACK 03 AUDIO;INDEX 01 0:0:50")
+            << "E {cue}: Track 02 ends before it starts";
+        QTest::newRow("no-index-01-in-any-file") << lines(file + "INDEX 00 0:0:20;FILE a.wav WAVE")
+                                                 << "E {cue}: Track without an index found";
         QTest::newRow("lead-in-only") << ripped("", "").replace("INDEX 00 00:00:30\r\n", "")
                                       << "I disc: Pregap audio not written: 0.13 s in 1 track";
         QTest::newRow("equal-index-01-no-pregap")
@@ -141,6 +187,87 @@ private slots:
             QCOMPARE(host.marked.size(), int(refused));
         }
         QCOMPARE(QDir(out.path()).isEmpty(), refused);
+    }
+
+    // Sheets of several files, data tracks and hidden tracks, each split with
+    // gaps left out, appended and prepended.
+    void gaps_data()
+    {
+        QTest::addColumn<QByteArray>("sheet"); // ";" ends a line
+        // Per mode: the tracks by number (or name) with their audio in CD
+        // frames, "," between them, then "|" and the lines said about gaps
+        // and data tracks.
+        QTest::addColumn<QStringList>("modes");
+        const QString data2 = "Track 02 is a data track; not written;",
+                      data4 = "Track 04 is a data track; not written";
+        const auto row = [](const char *tag, const char *sheet, const QString &leave,
+                             const QString &append, const QString &prepend) {
+            QTest::newRow(tag) << lines(sheet) << QStringList {leave, append, prepend};
+        };
+        row("two-sides",
+            "FILE a.wav WAVE;TRACK 01 AUDIO;INDEX 01 0:0:0;TRACK 02 AUDIO;INDEX 00 0:1:0;"
+            "INDEX 01 0:1:50;FILE b.wav WAVE;TRACK 03 AUDIO;INDEX 01 0:0:0;TRACK 04 AUDIO;"
+            "INDEX 00 0:2:0;INDEX 01 0:2:30",
+            "01=a:0-75,02=a:125-,03=b:0-150,04=b:180-|Pregap audio not written: 1.07 s in 2 tracks",
+            "01=a:0-125,02=a:125-,03=b:0-180,04=b:180-|",
+            "01=a:0-75,02=a:75-,03=b:0-150,04=b:150-|");
+        row("one-file-per-track-gaps-appended",
+            "FILE a.wav WAVE;TRACK 01 AUDIO;INDEX 01 0:0:0;TRACK 02 AUDIO;INDEX 00 0:3:0;"
+            "FILE b.wav WAVE;INDEX 01 0:0:0;TRACK 03 AUDIO;INDEX 00 0:3:50;FILE c.wav WAVE;"
+            "INDEX 01 0:0:0",
+            "01=a:0-225,02=b:0-275,03=c:0-|Pregap audio not written: 1.33 s in 2 tracks",
+            "01=a:0-,02=b:0-,03=c:0-|", "01=a:0-225,02=a:225-+b:0-275,03=b:275-+c:0-|");
+        row("gap-at-start-of-next-file-short-hidden-track",
+            "FILE a.wav WAVE;TRACK 01 AUDIO;INDEX 01 0:0:10;FILE b.wav WAVE;TRACK 02 AUDIO;"
+            "INDEX 00 0:0:0;INDEX 01 0:1:0",
+            "01=a:10-,02=b:75-|Pregap audio not written: 1.13 s in 2 tracks",
+            "01=a:10-+b:0-75,02=b:75-|Pregap audio not written: 0.13 s in 1 track",
+            "01=a:0-,02=b:0-|");
+        row("hidden-track",
+            "PERFORMER P;FILE a.wav WAVE;TRACK 01 AUDIO;INDEX 01 0:1:30;"
+            "TRACK 02 AUDIO;INDEX 01 0:3:0",
+            "01=a:105-225,02=a:225-|Pregap audio not written: 1.40 s in 1 track",
+            "00 P (HTOA)=a:0-105,01=a:105-225,02=a:225-|", "01=a:0-225,02=a:225-|");
+        row("silent-hidden-track", "FILE z.wav WAVE;TRACK 01 AUDIO;INDEX 01 0:1:30",
+            "01=z:105-|Pregap audio not written: 1.40 s in 1 track",
+            "01=z:105-|Pregap audio not written: 1.40 s in 1 track", "01=z:0-|");
+        // EAC ends an enhanced CD with a data track that is not in the image.
+        row("data-tracks",
+            "FILE a.wav WAVE;TRACK 01 AUDIO;INDEX 01 0:0:0;TRACK 02 MODE2/2352;INDEX 00 0:2:0;"
+            "INDEX 01 0:2:20;TRACK 03 AUDIO;INDEX 00 0:2:60;INDEX 01 0:3:0;"
+            "TRACK 04 MODE1/2352;INDEX 01 9:0:0",
+            "01=a:0-170,03=a:225-|" + data2 + data4
+                + ";Pregap audio not written: 0.20 s in 1 track",
+            "01=a:0-170,03=a:225-|" + data2 + data4, "01=a:0-170,03=a:210-|" + data2 + data4);
+    }
+
+    void gaps()
+    {
+        QFETCH(QByteArray, sheet);
+        QFETCH(QStringList, modes);
+        const QString cue = write(sheet);
+        for (const GapMode gaps : {GapMode::Leave, GapMode::Append, GapMode::Prepend}) {
+            const QString expected = modes[int(gaps)];
+            QTemporaryDir out;
+            const ExtractionSettings settings {
+                out.path(), true, false, false, "%1 %2 %3", OutputFormat::Wav, gaps, {}};
+            RecordingHost host;
+            QCOMPARE(unpackCue(host, settings, cue, false), 1);
+            const QStringList said
+                = host.lines.filter(QRegularExpression("Pregap|data track|cut short"));
+            QCOMPARE(said.join(';').remove("I disc: "), expected.section('|', 1));
+            Files wanted;
+            for (const QString &file : expected.section('|', 0, 0).split(','))
+                wanted[file.section('=', 0, 0)] = track(file.section('=', 1));
+            // Tracks named by their number alone are listed by it.
+            Files found;
+            const Files written = filesBelow(out.path());
+            for (auto file = written.cbegin(); file != written.cend(); ++file) {
+                const QString name = QFileInfo(file.key()).completeBaseName();
+                found[wanted.contains(name.left(2)) ? name.left(2) : name] = *file;
+            }
+            QVERIFY2(found == wanted, qPrintable(found.keys().join(',')));
+        }
     }
 };
 

@@ -96,7 +96,7 @@ private slots:
     void parser_data()
     {
         QTest::addColumn<QByteArray>("sheet"); // ";" ends a line
-        // Read: "performer|title" of the disc, then "number|performer|title|start|end"
+        // Read: "performer|title" of the disc, then "number|performer|title|start|pregap"
         // of each track, "?" for "Unknown Artist|Track <number>". Refused: the lines
         // logged, {cue} and {dir} standing for the sheet's and its folder's paths.
         QTest::addColumn<QStringList>("expected");
@@ -111,11 +111,11 @@ private slots:
             one
                 + "TRACK 02 AUDIO;INDEX 00 00:02:10;INDEX 01 00:04:00;TRACK 03 AUDIO;INDEX 01 "
                   "0:9:0",
-            various + "01|?|0|160,02|?|300|675,03|?|675|-1");
+            various + "01|?|0|-1,02|?|300|160,03|?|675|-1");
         parserRow("disc-and-track-texts",
             "PERFORMER Band;TITLE Album;" + file + "TRACK 1 AUDIO;TITLE Song;INDEX 01 1:2:3;"
                 + "TRACK 02 AUDIO;PERFORMER Guest;INDEX 01 99:0:0",
-            "Band|Album,1|Band|Song|4653|445500,02|Guest|Track 02|445500|-1");
+            "Band|Album,1|Band|Song|4653|-1,02|Guest|Track 02|445500|-1");
         parserRow("any-case-blanks-crlf-skipped-lines",
             "\r;  file \"disc.wav\" wave\r;REM GENRE x\r;rem\r;catalog 1\r;\ttrack 01 audio\r;"
             "flags DCP\r;Isrc X\r; index 01 0:0:0 \r;",
@@ -127,7 +127,8 @@ private slots:
         parserRow("100000-bytes", sized(maxSheetBytes), various + "01|?|0|-1");
         parserRow("100001-bytes", sized(maxSheetBytes + 1), "E File {cue} is too large");
         parserRow("unknown-keyword", one + "COMPOSER x", invalid + "COMPOSER x");
-        parserRow("file-after-track", one + file, "E Disc 1: 'FILE' found after track enlisting");
+        parserRow(
+            "file-after-last-track", one + file, "E Disc 1: 'FILE' found after the last track");
         parserRow("image-looked-for-beside-the-sheet", "FILE \"C:\\rips\\gone.wav\" WAVE",
             "E {cue}: Cannot find {dir}/gone.wav");
         parserRow("track-without-index", file + "TRACK 01 AUDIO;TRACK 02 AUDIO",
@@ -148,7 +149,7 @@ private slots:
         for (const CueTrack &t : std::as_const(parsed.tracks)) {
             const QString texts = t.performer + '|' + t.title;
             got << t.number + '|' + (texts == "Unknown Artist|Track " + t.number ? "?" : texts)
-                    + '|' + QString::number(t.start) + '|' + QString::number(t.end);
+                    + '|' + QString::number(t.start) + '|' + QString::number(t.pregap);
         }
         expected.replaceInStrings("{cue}", QDir::toNativeSeparators(path));
         QCOMPARE(read ? got : host.lines,

@@ -179,8 +179,9 @@ private slots:
         QCOMPARE(image(log->grab()), image(plain.grab()));
     }
 
-    // The three choices the end-to-end test leaves alone, none at its default,
-    // and the window's size with the line between list and log.
+    // The choices the end-to-end test leaves alone, none at its default, and
+    // the window's size with the line between list and log; the gap mode is
+    // stored as a word, and one that is not known leaves gaps out.
     void preferencesKept()
     {
         QList<int> sizes;
@@ -189,15 +190,21 @@ private slots:
             w.subArtist->setChecked(false);
             w.subAlbum->setChecked(false);
             w.cbOverwrite->setChecked(true);
+            w.gapMode->setCurrentIndex(2);
             w.resize(900, 800);
             w.splitter->setSizes({100, 500});
             sizes = w.splitter->sizes();
         }
-        WMain w;
-        QVERIFY(
-            !w.subArtist->isChecked() && !w.subAlbum->isChecked() && w.cbOverwrite->isChecked());
-        QCOMPARE(w.size(), QSize(900, 800));
-        QCOMPARE(w.splitter->sizes(), sizes);
+        QCOMPARE(QSettings().value("gaps").toString(), "prepend");
+        {
+            WMain w;
+            QVERIFY(!w.subArtist->isChecked() && !w.subAlbum->isChecked()
+                && w.cbOverwrite->isChecked() && w.gapMode->currentIndex() == 2);
+            QCOMPARE(w.size(), QSize(900, 800));
+            QCOMPARE(w.splitter->sizes(), sizes);
+        }
+        QSettings().setValue("gaps", "sideways");
+        QCOMPARE(WMain().gapMode->currentIndex(), 0);
     }
 
     // The preview follows the output chosen; "%5" is the disc number.
@@ -297,7 +304,9 @@ private slots:
     void runs_data()
     {
         // Sheets by name; "!" adds a line the parser refuses, "#" puts a file
-        // where the sheet's album folder would go, "~" takes the destination away.
+        // where the sheet's album folder would go, "~" takes the destination away,
+        // "+" starts track 1 a second in and appends gaps, "^" is a FLAC file
+        // without a sheet.
         QTest::addColumn<QString>("sheets");
         // Stop clicked at the turn of the log line starting so; "close " before
         // it: the window closed instead.
@@ -325,6 +334,8 @@ private slots:
             0);
         row("empty-list-refused", "", "", "", "", 1);
         row("missing-destination-refused", "a~", "", "a", "", 1);
+        row("appended-gaps-write-the-hidden-track", "a+", "", "", "Band/a/00.wav Band/a/01.wav", 0);
+        row("image-without-sheet-marked", "a n^", "", "a *!n", "", 1);
     }
 
     void runs()
@@ -346,11 +357,19 @@ private slots:
             dir.filePath("big.cue"), dir.filePath("a.txt"), dir.filePath("gone.cue")};
         QVERIFY(
             writeFile(paths[0], QByteArray(maxSheetBytes + 1, '\n')) && writeFile(paths[1], "\n"));
-        QVERIFY(writeFile(dir.filePath("disc.wav"), canonical(2, 44100, 16, samples(588, 2, 16))));
+        QVERIFY(
+            writeFile(dir.filePath("disc.wav"), canonical(2, 44100, 16, samples(88200, 2, 16))));
         for (const QString &sheet : sheets.split(' ', Qt::SkipEmptyParts)) {
             const QString name = sheet.left(1);
+            if (sheet.endsWith('^')) {
+                QVERIFY(writeFile(dir.filePath(name + ".flac"), "fLaC"));
+                paths << dir.filePath(name + ".flac");
+                continue;
+            }
+            w.gapMode->setCurrentIndex(sheet.endsWith('+') ? 1 : 0);
             QByteArray text = "PERFORMER \"Band\"\nTITLE \"" + name.toUtf8()
-                + "\"\nFILE \"disc.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n";
+                + "\"\nFILE \"disc.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:0"
+                + (sheet.endsWith('+') ? "1" : "0") + ":00\n";
             text += sheet.endsWith('!') ? "COMPOSER x\nREM " : "REM ";
             paths << dir.filePath(name + ".CUE") << dir.filePath(name + ".CUE");
             QVERIFY(writeFile(
