@@ -80,7 +80,11 @@ inline bool encode(const QString &wav, const QString &image, int bits = 16)
     const QString pcm = QString("pcm_%1%2").arg(bits == 32 ? 'f' : 's').arg((bits + 7) / 8 * 8);
     const QMap<QString, QString> codecs {
         {"tta", "tta"}, {"m4a", "alac"}, {"aiff", pcm + "be"}, {"w64", pcm + "le"}, {"mp4", "aac"}};
-    return run("ffmpeg", {"-v", "error", "-y", "-i", wav, "-c:a", codecs.value(format), image});
+    QStringList arguments {"-v", "error", "-y", "-i", wav};
+    if (format == "m4a") // with cover art, as rippers leave it: packets that are not audio
+        arguments << QStringList {"-f", "lavfi", "-i", "color=c=red:s=8x8:d=1", "-map", "0:a",
+            "-map", "1:v", "-frames:v", "1", "-c:v", "png", "-disposition:v", "attached_pic"};
+    return run("ffmpeg", arguments << "-c:a" << codecs.value(format) << image);
 }
 
 } // namespace TestFiles
