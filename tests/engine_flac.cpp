@@ -133,6 +133,9 @@ private slots:
                      QString("MD5 signature: " + md5.toHex() + "\n"),
                      QString("seek points: %1\n").arg(points)})
                 QVERIFY2(info.contains(said), qPrintable(said));
+            // Every seek point leads to its frame, not to the template's blank.
+            QVERIFY2(info.contains("frame_samples=") && !info.contains("frame_samples=0\n"),
+                qPrintable(info));
             QCOMPARE(wav.files.value(name + ".wav").size() - 44, (end - start) * 4);
         }
     }
