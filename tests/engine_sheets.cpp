@@ -30,10 +30,11 @@ class TestSheets : public QObject
     const QString m_cue = m_dir.filePath("disc.cue");
 
     // The sides of a record: mono at 7,500 Hz, a CD frame 100 samples, each
-    // side 4 seconds of its own noise; z is silent for its first 2 seconds.
+    // side 4 seconds of its own noise; z is silent for its first 2 seconds, s
+    // is a short side of 2 seconds.
     QMap<QString, QByteArray> m_sides {{"a", samples(30000, 1, 16, 1)},
-        {"b", samples(30000, 1, 16, 2)}, {"c", samples(30000, 1, 16, 3)},
-        {"z", QByteArray(30000, '\0') + samples(15000, 1, 16, 4)}};
+        {"s", samples(15000, 1, 16, 5)}, {"b", samples(30000, 1, 16, 2)},
+        {"c", samples(30000, 1, 16, 3)}, {"z", QByteArray(30000, '\0') + samples(15000, 1, 16, 4)}};
 
     QString write(const QByteArray &b) { return writeFile(m_cue, b) ? m_cue : ""; }
 
@@ -223,6 +224,11 @@ private slots:
             "01=a:10-,02=b:75-|Pregap audio not written: 1.13 s in 2 tracks",
             "01=a:10-+b:0-75,02=b:75-|Pregap audio not written: 0.13 s in 1 track",
             "01=a:0-,02=b:0-|");
+        row("long-side-then-short-side",
+            "FILE a.wav WAVE;TRACK 01 AUDIO;INDEX 01 0:0:0;TRACK 02 AUDIO;INDEX 01 0:3:0;"
+            "FILE s.wav WAVE;TRACK 03 AUDIO;INDEX 01 0:1:0",
+            "01=a:0-225,02=a:225-+s:0-75,03=s:75-|", "01=a:0-225,02=a:225-+s:0-75,03=s:75-|",
+            "01=a:0-225,02=a:225-+s:0-75,03=s:75-|");
         row("hidden-track",
             "PERFORMER P;FILE a.wav WAVE;TRACK 01 AUDIO;INDEX 01 0:1:30;"
             "TRACK 02 AUDIO;INDEX 01 0:3:0",
@@ -253,8 +259,8 @@ private slots:
                 out.path(), true, false, false, "%1 %2 %3", OutputFormat::Wav, gaps, {}};
             RecordingHost host;
             QCOMPARE(unpackCue(host, settings, cue, false), 1);
-            const QStringList said
-                = host.lines.filter(QRegularExpression("Pregap|data track|cut short"));
+            const QStringList said = host.lines.filter(
+                QRegularExpression("Pregap|data track|cut short|No track data"));
             QCOMPARE(said.join(';').remove("I disc: "), expected.section('|', 1));
             Files wanted;
             for (const QString &file : expected.section('|', 0, 0).split(','))
