@@ -52,6 +52,14 @@ private slots:
         QVERIFY(QFile::link(top.filePath("shelf/A"), top.filePath("shelf/B/linked")));
         QVERIFY(QFile::link(top.filePath("shelf"), top.filePath("shelf/A/Album/loop")));
         QVERIFY(QFile::link(top.filePath("shelf/top.cue"), top.filePath("shelf/B/top-link.cue")));
+        // Rips of one FLAC image each, no .cue beside them: one carries its sheet.
+        QVERIFY(top.mkpath("rips/Plain") && top.mkpath("rips/Sheet"));
+        const QString wav = top.filePath("rips/source.wav");
+        QVERIFY(writeFile(wav, canonical(2, 44100, 16, samples(588, 2, 16))));
+        for (const char *image : {"rips/Plain/plain.flac", "rips/Sheet/image.flac"})
+            QVERIFY(encode(wav, top.filePath(image)));
+        QVERIFY(run("metaflac",
+            {"--set-tag=cuesheet=FILE \"x.wav\" WAVE", top.filePath("rips/Sheet/image.flac")}));
     }
 
     void walk_data()
@@ -65,6 +73,8 @@ private slots:
                                                     << "shelf/.trash/old.cue";
         QTest::newRow("linked-folder-named-itself") << "shelf/B/linked"
                                                     << "shelf/B/linked/Album/disc.CUE";
+        QTest::newRow("image-carrying-its-sheet") << "rips"
+                                                  << "rips/Sheet/image.flac";
         QTest::newRow("no-sheets") << "empty"
                                    << "";
     }
