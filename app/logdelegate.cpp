@@ -55,6 +55,24 @@ QString visiblePart(const QStyleOptionViewItem &o, int right)
     return text;
 }
 
+// The focus frame over a row, drawn in place and last, as the style draws it
+// over the rest of a row: its rounded corners come out a shade apart when
+// drawn elsewhere and copied. The frame lies over the row's text area, which
+// the text's length does not change.
+void drawFocusFrame(QPainter *painter, const QStyleOptionViewItem &row, const QWidget *view)
+{
+    const QStyle *style = view->style();
+    QStyleOptionFocusRect frame;
+    frame.QStyleOption::operator=(row);
+    frame.rect = style->subElementRect(QStyle::SE_ItemViewItemFocusRect, &row, view);
+    frame.state |= QStyle::State_KeyboardFocusChange | QStyle::State_Item;
+    const QPalette::ColorGroup group
+        = (row.state & QStyle::State_Enabled) ? QPalette::Normal : QPalette::Disabled;
+    frame.backgroundColor = row.palette.color(
+        group, (row.state & QStyle::State_Selected) ? QPalette::Highlight : QPalette::Window);
+    style->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, painter, view);
+}
+
 } // namespace
 
 size_t qHash(const LogDelegate::RowKey &key, size_t seed)
@@ -73,30 +91,29 @@ void LogDelegate::paint(
         = viewport ? viewport->palette().brush(viewport->backgroundRole()) : QBrush();
     // A copy is the same pixels only over the plain background the viewport
     // fills itself, and only where neither the painter nor the screen scales
-    // (on a scaled screen the icons come out differently in a copy). The focus
-    // frame's rounded corners come out a shade apart when drawn at another
-    // place, so the one row that has the focus is drawn in place.
+    // (on a scaled screen the icons come out differently in a copy).
     if (!viewport || !viewport->autoFillBackground() || background.style() != Qt::SolidPattern
         || !background.isOpaque() || opt.backgroundBrush.style() != Qt::NoBrush
-        || (opt.state & QStyle::State_HasFocus) || painter->device()->devicePixelRatio() != 1
+        || painter->device()->devicePixelRatio() != 1
         || painter->transform().type() > QTransform::TxTranslate) {
         QStyledItemDelegate::paint(painter, option, index);
         return;
     }
     opt.text = visiblePart(opt, viewport->width() - option.rect.left());
+    // The current row is copied without its focus frame, which goes on top:
+    // when the next line takes the focus, the row's copy is there already.
+    const bool focus = opt.state & QStyle::State_HasFocus;
+    opt.state &= ~QStyle::State_HasFocus;
     const RowKey key = rowKey(opt, background.color());
-    if (const QPixmap *row = m_rows.object(key)) {
-        painter->drawPixmap(option.rect.topLeft(), *row);
-        return;
-    }
-    QPixmap row(option.rect.size());
-    row.fill(background.color());
-    {
-        QPainter p(&row);
-        opt.rect.moveTo(0, 0);
-        view->style()->drawControl(QStyle::CE_ItemViewItem, &opt, &p, view);
-    }
+    const QPixmap *cached = m_rows.object(key);
+    const QPixmap row = cached ? *cached : drawRow(opt, background.color(), view);
     painter->drawPixmap(option.rect.topLeft(), row);
+    if (focus) {
+        opt.state |= QStyle::State_HasFocus;
+        drawFocusFrame(painter, opt, view);
+    }
+    if (cached)
+        return;
     // Room for the rows on screen twice over, however wide a long line made
     // them: a repaint finds every visible row, and a long log does not keep
     // every row it ever showed.
@@ -104,4 +121,15 @@ void LogDelegate::paint(
     const qint64 screenBytes = qint64(width) * viewport->height() * 4;
     m_rows.setMaxCost(2 * screenBytes);
     m_rows.insert(key, new QPixmap(row), qint64(row.width()) * row.height() * 4);
+}
+
+QPixmap LogDelegate::drawRow(
+    QStyleOptionViewItem option, const QColor &background, const QWidget *view) const
+{
+    QPixmap row(option.rect.size());
+    row.fill(background);
+    QPainter painter(&row);
+    option.rect.moveTo(0, 0);
+    view->style()->drawControl(QStyle::CE_ItemViewItem, &option, &painter, view);
+    return row;
 }

@@ -34,6 +34,10 @@ public:
     };
 
 private:
+    // A row as the style draws it, onto the background.
+    QPixmap drawRow(
+        QStyleOptionViewItem option, const QColor &background, const QWidget *view) const;
+
     mutable QCache<RowKey, QPixmap> m_rows;
 };
 

@@ -1,7 +1,5 @@
-#include "cueparser.h"
-#include "recordinghost.h"
-#include "testfiles.h"
-#include "unpackcue.h"
+#include "enginetests.h"
+#include "sheetsplit.h"
 
 #include <QtTest>
 
@@ -14,9 +12,8 @@ namespace {
 // of 16 or 24 bits, and ffmpeg's ALAC encoder makes 7 of 8.
 QStringList imageNames(int channels, int bits = 16)
 {
-    QStringList names;
-    for (const char *format : {"flac", "wv", "ape", "tta", "m4a", "aiff", "w64"})
-        names << QString("image.") + format;
+    QStringList names {
+        "image.flac", "image.wv", "image.ape", "image.tta", "image.m4a", "image.aiff", "image.w64"};
     if (channels > 2 || bits == 20)
         names.removeOne("image.ape");
     if (channels > 7)
@@ -30,14 +27,10 @@ QString wavImage(const QTemporaryDir &dir, int channels, int rate, int bits, int
 {
     const QString path = dir.filePath("source.wav");
     QByteArray data = samples(rate * seconds, channels, bits == 20 ? 24 : bits);
-    QByteArray fmt = fmtBody(channels, rate, bits, bits == 32 ? 3 : 1);
-    if (bits == 20) { // the extension names the valid bits, then PCM's format code
-        fmt = fmtBody(channels, rate, 24, 0xfffe) + le(22, 2) + le(20, 2) + le(0, 4)
-            + QByteArray::fromHex("0100000000001000800000aa00389b71");
-        for (qsizetype i = 0; i < data.size(); i += 3)
-            data[i] = char(data[i] & 0xf0);
-    }
-    writeFile(path, riffWave({chunk("fmt ", fmt), chunk("data", data)}));
+    const QByteArray fmt = fmtBody(channels, rate, bits, bits == 32 ? 3 : 1);
+    writeFile(path,
+        bits == 20 ? wave20(channels, rate, data)
+                   : riffWave({chunk("fmt ", fmt), chunk("data", data)}));
     return path;
 }
 
@@ -49,32 +42,6 @@ QByteArray sheet(const QString &image, const QStringList &indexes)
     for (int i = 0; i < indexes.size(); ++i)
         text += QString("TRACK %1 AUDIO\nINDEX %2\n").arg(i + 1).arg(indexes[i]);
     return text.toUtf8();
-}
-
-struct Run
-{
-    QStringList log; // both passes, with the test's folder as "{dir}"
-    Files files {};  // the track files written ("1.wav"...)
-    int yields = 0;
-};
-
-// Checks dir/Disc.cue (or the sheet named, left as it is) and, unless
-// checkOnly or the check fails, splits it into dir/out.
-Run split(const QTemporaryDir &dir, const QByteArray &text, bool checkOnly = false,
-    const QString &sheetName = "Disc.cue")
-{
-    const QString cue = dir.filePath(sheetName), out = dir.filePath("out");
-    const ExtractionSettings settings {out, false, false, false, "%1"};
-    RecordingHost host; // a folder that cannot be prepared leaves the log empty
-    if (QDir(out).removeRecursively() && QDir().mkdir(out)
-        && (text.isEmpty() || writeFile(cue, text)) && unpackCue(host, settings, cue, true) == 1
-        && !checkOnly)
-        unpackCue(host, settings, cue, false);
-    Run run {host.lines.replaceInStrings(QDir::toNativeSeparators(dir.path()), "{dir}")};
-    run.yields = host.yields;
-    for (const QString &name : QDir(out).entryList(QDir::Files | QDir::Hidden))
-        run.files[name] = readFile(out + '/' + name);
-    return run;
 }
 
 } // namespace
@@ -114,7 +81,7 @@ private slots:
         QFETCH(QString, indexes);
         QTemporaryDir dir;
         const QString wav = wavImage(dir, format[0], format[1], format[2]);
-        const Run copied = split(dir, sheet("source.wav", indexes.split(',')));
+        const Split copied = split(dir, sheet("source.wav", indexes.split(',')), flat(dir));
         QCOMPARE(copied.files.size(), indexes.count(',') + 1);
         for (const QString &image : imageNames(format[0], format[2])) {
             // -b3c: a hybrid image, lossless only with its correction file.
@@ -122,7 +89,7 @@ private slots:
                 ? run("wavpack", {"-qb3c", "-y", wav, "-o", dir.filePath(image)})
                 : encode(wav, dir.filePath(image), format[2]);
             QVERIFY2(made, qPrintable(image));
-            const Run decoded = split(dir, sheet(image, indexes.split(',')));
+            const Split decoded = split(dir, sheet(image, indexes.split(',')), flat(dir));
             // The same lines as for the WAV: no track was cut short. (A WAV,
             // and ffmpeg's encodings of it, state the 24 bits that 20-bit
             // samples travel in; FLAC and WavPack state 20.)
@@ -189,7 +156,9 @@ private slots:
             expected.clear();
         else if (!said.startsWith("E "))
             expected = {"E {dir}/Disc.cue: Failed to open {dir}/" + name, "E     " + said};
-        QCOMPARE(split(dir, sheet(name, {"01 00:00:00", "01 " + secondTrack}), true).log, expected);
+        QCOMPARE(
+            split(dir, sheet(name, {"01 00:00:00", "01 " + secondTrack}), flat(dir), {}, true).log,
+            expected);
     }
 
     void damagedImage_data()
@@ -201,14 +170,11 @@ private slots:
         const QString done = "I {dir}/Disc.cue: Extraction successful";
         const QString damaged
             = "E Disc: Cannot decode {dir}/%1 in track 2: the image is damaged there";
-        QTest::newRow("flac-cut-off") << "image.flac" << done;
-        QTest::newRow("wavpack-cut-off") << "image.wv" << done;
-        QTest::newRow("flac-damaged-frame") << "image.flac" << damaged.arg("image.flac");
-        QTest::newRow("wavpack-damaged-block") << "image.wv" << damaged.arg("image.wv");
-        QTest::newRow("monkeys-audio-damaged-frame") << "image.ape" << damaged.arg("image.ape");
-        QTest::newRow("tta-damaged-frame") << "image.tta" << damaged.arg("image.tta");
-        // Cut in the middle of a frame: the part of it is not a frame.
-        QTest::newRow("aiff-cut-off") << "image.aiff" << done;
+        // An AIFF image is cut in the middle of a frame: the part of it is not a frame.
+        for (const char *image : {"image.flac", "image.wv", "image.aiff"})
+            QTest::addRow("%s-cut-off", image) << image << done;
+        for (const char *image : {"image.flac", "image.wv", "image.ape", "image.tta"})
+            QTest::addRow("%s-damaged", image) << image << damaged.arg(image);
     }
 
     void damagedImage()
@@ -220,13 +186,13 @@ private slots:
         const QString path = dir.filePath(image);
         const QStringList indexes {"01 00:00:00", "01 00:01:00", "01 00:02:00"};
         QVERIFY(encode(wavImage(dir, 2, 44100, 16), path));
-        const Files whole = split(dir, sheet("source.wav", indexes)).files;
+        const Files whole = split(dir, sheet("source.wav", indexes), flat(dir)).files;
         QByteArray bytes = readFile(path);
         // Half the file is about half the audio: the middle of track 2.
         const qsizetype half = bytes.size() / 2;
         QVERIFY(writeFile(path,
             cutOff ? bytes.left(half) : bytes.replace(half, 1, QByteArray(1, char(~bytes[half])))));
-        const Run run = split(dir, sheet(image, indexes));
+        const Split run = split(dir, sheet(image, indexes), flat(dir));
         QCOMPARE(run.log.last(), last);
         QCOMPARE(run.log.filter(" cut short: ").size(), cutOff ? 2 : 0);
         // A damaged track leaves no file; a cut one holds the audio up to the cut.
@@ -240,41 +206,46 @@ private slots:
     }
 
     // Images that carry their sheet, added themselves: the tracks are those of
-    // the same sheet beside the WAV image, whatever its FILE line names.
+    // the same sheet beside the WAV image, whatever its FILE line names. Its
+    // last track holds data: a CUESHEET block marks it as such too.
     void embedded_data()
     {
-        QTest::addColumn<QString>("image");
-        QTest::addColumn<QStringList>("tool"); // what embeds the sheet, {sheet} its file
-        QTest::addColumn<QString>("said");     // the error, or the disc's and track 1's texts
+        // tool: what embeds the sheet ({sheet} its file) in the image it names
+        // last; said: the error, or the path of track 1 as the texts name it.
+        QTest::addColumn<QStringList>("tool");
+        QTest::addColumn<QString>("said");
+        const auto row = [](const char *tag, const QStringList &tool, const QString &said) {
+            QTest::newRow(tag) << tool << said;
+        };
         const QStringList comment {"metaflac", "--set-tag=cuesheet={text}", "image.flac"};
-        QTest::newRow("flac-comment")
-            << "image.flac" << comment << "Unknown Artist|A|Unknown Artist|Track 1";
-        QTest::newRow("flac-cuesheet-block-and-tags")
-            << "image.flac"
-            << QStringList {"metaflac", "--import-cuesheet-from={sheet}", "--set-tag=ARTIST=Band",
-                   "--set-tag=ALBUM=Live", "--set-tag=TITLE=Song", "image.flac"}
-            << "Band|Live|Band|Song";
-        QTest::newRow("wavpack-tag") << "image.wv"
-                                     << QStringList {"wavpack", "-q", "-y", "-w",
-                                            "Cuesheet=@{sheet}", "source.wav", "-o", "image.wv"}
-                                     << "Unknown Artist|A|Unknown Artist|Track 1";
-        QTest::newRow("flac-without-sheet")
-            << "image.flac" << QStringList {"true"} << "E No cue sheet in {dir}/image.flac";
-        QTest::newRow("invalid-sheet-in-comment")
-            << "image.flac" << QStringList(comment).replaceInStrings("{text}", "TRACK 01 AUDIO")
-            << "E {dir}/image.flac: Track without an index found";
+        const QString unknown = "Unknown Artist/A/1 Unknown Artist - Track 1";
+        row("flac-comment", comment, unknown);
+        row("flac-cuesheet-block-and-tags",
+            {"metaflac", "--import-cuesheet-from={sheet}", "--set-tag=ARTIST=Band",
+                "--set-tag=ALBUM=Live", "--set-tag=TITLE=Song", "image.flac"},
+            "Band/Live/01 Band - Song");
+        row("wavpack-tag",
+            {"wavpack", "-q", "-y", "-w", "Cuesheet=@{sheet}", "source.wav", "-o", "image.wv"},
+            unknown);
+        row("flac-without-sheet", {"true", "image.flac"}, "E No cue sheet in {dir}/image.flac");
+        row("invalid-sheet-in-comment",
+            QStringList(comment).replaceInStrings("{text}", "TRACK 01 AUDIO"),
+            "E {dir}/image.flac: Track without an index found");
     }
 
     void embedded()
     {
-        QFETCH(QString, image);
         QFETCH(QStringList, tool);
         QFETCH(QString, said);
+        const QString image = tool.last();
         QTemporaryDir dir;
-        const QStringList indexes {"01 00:00:00", "00 00:01:00\nINDEX 01 00:01:30", "01 00:02:10"};
+        const QStringList indexes {"01 00:00:00", "00 00:01:00\nINDEX 01 00:01:30",
+            "01 00:02:10\nTRACK 04 MODE1/2352\nINDEX 01 00:02:50"};
         const QByteArray text = sheet("elsewhere.wav", indexes);
         QVERIFY(encode(wavImage(dir, 2, 44100, 16), dir.filePath(image)));
-        const Files wanted = split(dir, sheet("source.wav", indexes)).files;
+        // The disc's texts name the folders, track 1's its file.
+        const ExtractionSettings settings {dir.filePath("out"), true, true, false, "%1 %2 - %3"};
+        const Files wanted = split(dir, sheet("source.wav", indexes), settings).files;
         QVERIFY(writeFile(dir.filePath("Disc.cue"), text));
         tool.replaceInStrings("{sheet}", dir.filePath("Disc.cue")).replaceInStrings("{text}", text);
         QProcess embed;
@@ -282,17 +253,12 @@ private slots:
         embed.start(tool.takeFirst(), tool);
         QVERIFY(embed.waitForFinished() && embed.exitCode() == 0);
         QVERIFY(QFile::remove(dir.filePath("Disc.cue")));
-        const Run run = split(dir, {}, false, image);
-        RecordingHost host;
-        CueSheet read;
-        if (readCueSheet(host, dir.filePath(image), read)) {
-            const CueTrack &first = read.tracks.value(0);
-            QCOMPARE(
-                QStringList({read.performer, read.title, first.performer, first.title}).join('|'),
-                said);
-            QCOMPARE(run.files.values(), wanted.values());
-        } else {
+        const Split run = split(dir, {}, settings, {}, false, image);
+        if (said.startsWith("E ")) {
             QCOMPARE(run.log, QStringList {said});
+        } else {
+            QCOMPARE(run.files.keys().value(0), said + ".wav");
+            QCOMPARE(run.files.values(), wanted.values());
         }
     }
 
@@ -331,16 +297,12 @@ private slots:
         QVERIFY(encode(wavImage(dir, 2, 44100, 16, 1), dir.filePath("image.flac")));
         for (const QString &name : files.split(','))
             QVERIFY(QFile::copy(dir.filePath("image.flac"), dir.filePath(name)));
-        const Run run = split(dir, sheet(named, {"01 00:00:00"}));
+        const Split run = split(dir, sheet(named, {"01 00:00:00"}), flat(dir));
         QCOMPARE(run.log.mid(0, 2), expected);
         QCOMPARE(run.files.size(), expected.size() - 1); // the one track, from the stand-in
     }
 };
 
-int runImageTests(int argc, char **argv)
-{
-    TestImages test;
-    return QTest::qExec(&test, argc, argv);
-}
+static const bool registered = EngineTests::add<TestImages>();
 
 #include "engine_images.moc"

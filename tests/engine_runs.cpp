@@ -1,3 +1,4 @@
+#include "enginetests.h"
 #include "extractionrun.h"
 #include "recordinghost.h"
 #include "runprogress.h"
@@ -66,17 +67,15 @@ private slots:
     {
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("sheets");
-        QTest::newRow("nested-no-hidden-no-linked-folders")
-            << "shelf"
-            << "shelf/A/Album/disc.CUE shelf/B/top-link.cue shelf/B/two.Cue shelf/top.cue";
-        QTest::newRow("hidden-folder-named-itself") << "shelf/.trash"
-                                                    << "shelf/.trash/old.cue";
-        QTest::newRow("linked-folder-named-itself") << "shelf/B/linked"
-                                                    << "shelf/B/linked/Album/disc.CUE";
-        QTest::newRow("image-carrying-its-sheet") << "rips"
-                                                  << "rips/Sheet/image.flac";
-        QTest::newRow("no-sheets") << "empty"
-                                   << "";
+        const auto row = [](const char *tag, const char *folder, const char *sheets) {
+            QTest::newRow(tag) << QString(folder) << QString(sheets);
+        };
+        row("nested-no-hidden-no-linked-folders", "shelf",
+            "shelf/A/Album/disc.CUE shelf/B/top-link.cue shelf/B/two.Cue shelf/top.cue");
+        row("hidden-folder-named-itself", "shelf/.trash", "shelf/.trash/old.cue");
+        row("linked-folder-named-itself", "shelf/B/linked", "shelf/B/linked/Album/disc.CUE");
+        row("image-carrying-its-sheet", "rips", "rips/Sheet/image.flac");
+        row("no-sheets", "empty", "");
     }
 
     // A folder named twice adds its sheets once.
@@ -149,10 +148,6 @@ private slots:
     }
 };
 
-int runRunTests(int argc, char **argv)
-{
-    TestRuns runs;
-    return QTest::qExec(&runs, argc, argv);
-}
+static const bool registered = EngineTests::add<TestRuns>();
 
 #include "engine_runs.moc"

@@ -9,7 +9,6 @@
 #include <QProcess>
 #include <QtTest>
 
-using namespace WavBuilder;
 using namespace TestFiles;
 
 class TestDesktop : public QObject

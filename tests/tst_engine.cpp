@@ -3,12 +3,11 @@
 // disk. The FLAC and WavPack images and sheets as rippers write them have test
 // classes of their own in this program.
 
-#include "cueparser.h"
+#include "enginetests.h"
 #include "recordinghost.h"
 #include "testfiles.h"
 #include "unpackcue.h"
 
-#include <QStringEncoder>
 #include <QtTest>
 
 #include <csignal>
@@ -19,12 +18,6 @@
 using namespace WavBuilder;
 using namespace TestFiles;
 using L = QList<qint64>;
-
-int runImageTests(int argc, char **argv);
-int runSheetTests(int argc, char **argv);
-int runRunTests(int argc, char **argv);
-int runEncodingTests(int argc, char **argv);
-int runFlacTests(int argc, char **argv);
 
 namespace {
 
@@ -72,12 +65,7 @@ struct Disc
     }
 };
 
-// Rows of the tables below: the texts' "," separates list entries.
-void parserRow(const char *tag, const QByteArray &sheet, const QString &expected)
-{
-    QTest::newRow(tag) << sheet << expected.split(',');
-}
-
+// Rows of the table below: the texts' "," separates list entries.
 void splitRow(const char *tag, const L &image, const QByteArray &sheet, const QString &options,
     const QString &pattern, const QString &files, const QString &last = {})
 {
@@ -90,73 +78,7 @@ class TestEngine : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-
 private slots:
-    void parser_data()
-    {
-        QTest::addColumn<QByteArray>("sheet"); // ";" ends a line
-        // Read: "performer|title" of the disc, then "number|performer|title|start|pregap"
-        // of each track, "?" for "Unknown Artist|Track <number>". Refused: the lines
-        // logged, {cue} and {dir} standing for the sheet's and its folder's paths.
-        QTest::addColumn<QStringList>("expected");
-        const QByteArray file = "FILE \"disc.wav\" WAVE;",
-                         one = file + "TRACK 01 AUDIO;INDEX 01 0:0:0;";
-        const QString various = "Various (No information)|Disc 1,";
-        const auto sized
-            = [&](int size) { return one + "REM " + QByteArray(size - one.size() - 4, 'x'); };
-        const QString invalid = "E {cue}: Invalid line found,E     ";
-        QStringEncoder utf16(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
-        parserRow("pregap-ends-the-previous-track",
-            one
-                + "TRACK 02 AUDIO;INDEX 00 00:02:10;INDEX 01 00:04:00;TRACK 03 AUDIO;INDEX 01 "
-                  "0:9:0",
-            various + "01|?|0|-1,02|?|300|160,03|?|675|-1");
-        parserRow("disc-and-track-texts",
-            "PERFORMER Band;TITLE Album;" + file + "TRACK 1 AUDIO;TITLE Song;INDEX 01 1:2:3;"
-                + "TRACK 02 AUDIO;PERFORMER Guest;INDEX 01 99:0:0",
-            "Band|Album,1|Band|Song|4653|-1,02|Guest|Track 02|445500|-1");
-        parserRow("any-case-blanks-crlf-skipped-lines",
-            "\r;  file \"disc.wav\" wave\r;REM GENRE x\r;rem\r;catalog 1\r;\ttrack 01 audio\r;"
-            "flags DCP\r;Isrc X\r; index 01 0:0:0 \r;",
-            various + "01|?|0|-1");
-        parserRow("utf16-bom-lone-cr",
-            utf16.encode(
-                QString("TITLE \"Début\"\rPERFORMER Ørsted\rTRACK 01 AUDIO\rINDEX 01 0:0:0")),
-            "Ørsted|Début,01|Ørsted|Track 01|0|-1");
-        parserRow("100000-bytes", sized(maxSheetBytes), various + "01|?|0|-1");
-        parserRow("100001-bytes", sized(maxSheetBytes + 1), "E File {cue} is too large");
-        parserRow("unknown-keyword", one + "COMPOSER x", invalid + "COMPOSER x");
-        parserRow(
-            "file-after-last-track", one + file, "E Disc 1: 'FILE' found after the last track");
-        parserRow("image-looked-for-beside-the-sheet", "FILE \"C:\\rips\\gone.wav\" WAVE",
-            "E {cue}: Cannot find {dir}/gone.wav");
-        parserRow("track-without-index", file + "TRACK 01 AUDIO;TRACK 02 AUDIO",
-            "E {cue}: Track without an index found");
-        parserRow("second-index-01", one + "INDEX 01 0:0:5", "E {cue}: Double index found");
-    }
-
-    void parser()
-    {
-        QFETCH(QByteArray, sheet);
-        QFETCH(QStringList, expected);
-        const QString path = m_dir.filePath("Disc 1.cue");
-        QVERIFY(writeFile(path, lines(sheet)) && writeFile(m_dir.filePath("disc.wav"), "any"));
-        RecordingHost host;
-        CueSheet parsed;
-        const bool read = readCueSheet(host, path, parsed);
-        QStringList got {parsed.performer + '|' + parsed.title};
-        for (const CueTrack &t : std::as_const(parsed.tracks)) {
-            const QString texts = t.performer + '|' + t.title;
-            got << t.number + '|' + (texts == "Unknown Artist|Track " + t.number ? "?" : texts)
-                    + '|' + QString::number(t.start) + '|' + QString::number(t.pregap);
-        }
-        expected.replaceInStrings("{cue}", QDir::toNativeSeparators(path));
-        QCOMPARE(read ? got : host.lines,
-            expected.replaceInStrings("{dir}", QDir::toNativeSeparators(m_dir.path())));
-        QCOMPARE(host.marked, read ? QStringList() : QStringList {path});
-    }
-
     void splits_data()
     {
         // The tracks go beside the sheet and the image, where an older "01.wav" is.
@@ -334,8 +256,10 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     TestEngine engine;
-    return QTest::qExec(&engine, argc, argv) | runImageTests(argc, argv) | runSheetTests(argc, argv)
-        | runRunTests(argc, argv) | runEncodingTests(argc, argv) | runFlacTests(argc, argv);
+    int failed = QTest::qExec(&engine, argc, argv);
+    for (const EngineTests::Make &make : EngineTests::classes())
+        failed |= QTest::qExec(make().get(), argc, argv);
+    return failed;
 }
 
 #include "tst_engine.moc"

@@ -12,13 +12,59 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QStyledItemDelegate>
-#include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QToolTip>
 #include <QtTest>
 
-using namespace WavBuilder;
 using namespace TestFiles;
+
+namespace {
+
+// A line naming two paths, far wider than the log panel.
+const QString longPath = QString("/home/user/Music/rips/Some Band - Some Album.cue: Writing "
+                                 "/home/user/Music/out/Some Band/Some Album/07 Some Band - "
+                                 "A Title.wav... ")
+                             .repeated(2);
+
+QImage image(const QPixmap &pixmap)
+{
+    return pixmap.toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// The toolkit's own list, fed the lines the window logs. It sits beside the
+// panel and out of sight: over it, it would keep the panel from scrolling the
+// pixels it has on screen.
+struct StockList
+{
+    WMain &w;
+    QListWidget *log = w.loglist;
+    QListWidget plain {log->parentWidget()};
+
+    explicit StockList(WMain &window)
+        : w(window)
+    {
+        plain.setGeometry(log->geometry().translated(log->parentWidget()->width(), 0));
+        plain.setUniformItemSizes(true);
+        plain.setSelectionMode(QAbstractItemView::NoSelection);
+    }
+    void add(const QString &text)
+    {
+        w.logerror(text);
+        const int last = log->count() - 1;
+        plain.addItem(new QListWidgetItem(log->item(last)->icon(), text));
+        plain.setCurrentRow(last);
+        plain.scrollToItem(plain.item(last));
+    }
+    // What the screen shows of the panel.
+    QImage onScreen() const
+    {
+        const QRect area(log->mapTo(&w, QPoint()), log->size());
+        return image(
+            w.screen()->grabWindow(w.winId(), area.x(), area.y(), area.width(), area.height()));
+    }
+};
+
+} // namespace
 
 class TestWindow : public QObject
 {
@@ -45,56 +91,34 @@ private slots:
         WMain w;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        int turns = 0;
         QTimer turn;
-        connect(&turn, &QTimer::timeout, [&turns] { ++turns; });
+        QSignalSpy turns(&turn, &QTimer::timeout);
         turn.start(0);
-        QListWidget *log = w.loglist;
-        // The stock list, beside the panel and out of sight: over it, it
-        // would keep the panel from scrolling the pixels it has on screen.
-        QListWidget plain(log->parentWidget());
-        plain.setGeometry(log->geometry().translated(log->parentWidget()->width(), 0));
-        plain.setUniformItemSizes(true);
-        plain.setSelectionMode(QAbstractItemView::NoSelection);
-        const auto image = [](const QPixmap &pixmap) {
-            return pixmap.toImage().convertToFormat(QImage::Format_RGB32);
-        };
-        const auto onScreen = [&] {
-            const QRect area(log->mapTo(&w, QPoint()), log->size());
-            return image(
-                w.screen()->grabWindow(w.winId(), area.x(), area.y(), area.width(), area.height()));
-        };
-        // A line naming two paths, far wider than the panel, and one whose
-        // right-to-left name runs past its edge.
-        const QString path = QString("/home/user/Music/rips/Some Band - Some Album.cue: Writing "
-                                     "/home/user/Music/out/Some Band/Some Album/07 Some Band - "
-                                     "A Title.wav... ")
-                                 .repeated(2);
+        StockList stock(w);
+        QListWidget *log = w.loglist, &plain = stock.plain;
         for (int i = 1; i <= 30; ++i) {
-            const int before = turns;
-            w.logerror(i == 3 ? path
-                    : i == 2  ? "/home/user/" + QString("שלום עולם ").repeated(40)
-                              : QString("line %1 ").arg(i));
-            QCOMPARE(turns, before + 1);
+            const qsizetype before = turns.size();
+            // A right-to-left name that runs past the panel's edge, and a long path.
+            stock.add(i == 3 ? longPath
+                    : i == 2 ? "/home/user/" + QString("שלום עולם ").repeated(40)
+                             : QString("line %1 ").arg(i));
+            QCOMPARE(turns.size(), before + 1);
             QCOMPARE(log->currentRow(), i - 1);
             const QRect row = log->visualItemRect(log->item(i - 1));
             QVERIFY(row.top() >= 0 && row.bottom() < log->viewport()->height());
             // The offscreen screen cannot be grabbed once scaled (tst_window_scaled).
             if (w.devicePixelRatio() == 1)
-                QCOMPARE(onScreen(), image(log->grab()));
-            plain.addItem(new QListWidgetItem(log->item(i - 1)->icon(), log->item(i - 1)->text()));
-            plain.setCurrentRow(i - 1);
-            plain.scrollToItem(plain.item(i - 1));
+                QCOMPARE(stock.onScreen(), image(log->grab()));
             QCOMPARE(image(log->grab()), image(plain.grab()));
             // The row under the mouse at the top, however far the log has scrolled.
-            const QPoint mouse(5, 5);
-            QCOMPARE(log->indexAt(mouse).row(), plain.indexAt(mouse).row());
+            QCOMPARE(log->indexAt({5, 5}).row(), plain.indexAt({5, 5}).row());
         }
         QCOMPARE(log->item(29)->text(), "line 30 ");
         // A row put above the others moves every row on screen down.
         log->insertItem(0, "line 0");
+        plain.insertItem(0, "line 0");
         QCoreApplication::processEvents();
-        QVERIFY(w.devicePixelRatio() != 1 || onScreen() == image(log->grab()));
+        QVERIFY(w.devicePixelRatio() != 1 || stock.onScreen() == image(log->grab()));
         // Page Down and Page Up go as far as in the stock list.
         log->setCurrentRow(12);
         plain.setCurrentRow(12);
@@ -103,6 +127,18 @@ private slots:
             QTest::keyClick(&plain, key);
             QCOMPARE(log->currentRow(), plain.currentRow());
         }
+        // With the keyboard focus, the newest line wears the focus frame and
+        // the line before gives it up, as in the stock list.
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        log->setFocus();
+        for (const QString &line : {longPath, QString("focus 1"), QString("focus 2")})
+            stock.add(line);
+        const QImage focused = image(log->grab());
+        QVERIFY(w.devicePixelRatio() != 1 || stock.onScreen() == focused);
+        plain.show(); // out of sight still, but able to take the focus
+        plain.setFocus();
+        QCoreApplication::processEvents();
+        QCOMPARE(focused, image(plain.grab()));
     }
 
     void longLineDrawnAsByTheStockList_data()
@@ -111,17 +147,13 @@ private slots:
         QTest::addColumn<bool>("rightToLeft"); // the window laid out right to left
         QTest::addColumn<int>("across");   // the bar across dragged to this share of its range, %
         QTest::addColumn<QString>("next"); // logged after that; empty: none
-        const QString path = QString("/home/user/Music/rips/Some Band - Some Album.cue: Writing "
-                                     "/home/user/Music/out/Some Band/Some Album/07 Some Band - "
-                                     "A Title.wav... ")
-                                 .repeated(2);
-        QTest::newRow("path-scrolled-across") << path << false << 50 << QString();
+        QTest::newRow("path-scrolled-across") << longPath << false << 50 << QString();
         QTest::newRow("shorter-path-after-scrolling-to-the-end")
-            << path << false << 100 << path.chopped(12);
+            << longPath << false << 100 << longPath.chopped(12);
         QTest::newRow("arabic-name-past-the-edge")
             << "/home/user/" + QString("مرحبا بالعالم ").repeated(40) << false << 0 << QString();
         QTest::newRow("path-scrolled-to-its-start-in-a-right-to-left-window")
-            << path << true << 100 << QString();
+            << longPath << true << 100 << QString();
     }
 
     // What the panel draws of a line wider than itself is what the toolkit's
@@ -135,33 +167,14 @@ private slots:
         QFETCH(int, across);
         QFETCH(QString, next);
         WMain w;
-        if (rightToLeft)
-            w.setLayoutDirection(Qt::RightToLeft);
+        w.setLayoutDirection(rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QListWidget *log = w.loglist;
-        QListWidget plain(log->parentWidget());
-        plain.setGeometry(log->geometry().translated(log->parentWidget()->width(), 0));
-        plain.setUniformItemSizes(true);
-        plain.setSelectionMode(QAbstractItemView::NoSelection);
-        const auto image = [](const QPixmap &pixmap) {
-            return pixmap.toImage().convertToFormat(QImage::Format_RGB32);
-        };
-        const auto onScreen = [&] {
-            const QRect area(log->mapTo(&w, QPoint()), log->size());
-            return image(
-                w.screen()->grabWindow(w.winId(), area.x(), area.y(), area.width(), area.height()));
-        };
-        const auto add = [&](const QString &text) {
-            w.logerror(text);
-            const int last = log->count() - 1;
-            plain.addItem(new QListWidgetItem(log->item(last)->icon(), text));
-            plain.setCurrentRow(last);
-            plain.scrollToItem(plain.item(last));
-        };
+        StockList stock(w);
+        QListWidget *log = w.loglist, &plain = stock.plain;
         for (int i = 1; i <= 40; ++i)
-            add(QString("line %1").arg(i));
-        add(line);
+            stock.add(QString("line %1").arg(i));
+        stock.add(line);
         const QRect row = log->visualItemRect(log->item(40));
         QVERIFY(row.top() >= 0 && row.bottom() < log->viewport()->height());
         for (QListWidget *list : {log, &plain}) {
@@ -171,8 +184,8 @@ private slots:
         }
         QCoreApplication::processEvents();
         if (!next.isEmpty())
-            add(next);
-        QCOMPARE(onScreen(), image(log->grab()));
+            stock.add(next);
+        QCOMPARE(stock.onScreen(), image(log->grab()));
         // The stock list shows its bar across a turn later, over the line.
         QCoreApplication::processEvents();
         plain.verticalScrollBar()->setValue(plain.verticalScrollBar()->maximum());
@@ -181,7 +194,8 @@ private slots:
 
     // The choices the end-to-end test leaves alone, none at its default, and
     // the window's size with the line between list and log; the gap mode is
-    // stored as a word, and one that is not known leaves gaps out.
+    // stored as a word, and one that is not known leaves gaps out. The name
+    // preview follows the output chosen; "%5" is the disc number.
     void preferencesKept()
     {
         QList<int> sizes;
@@ -196,26 +210,18 @@ private slots:
             sizes = w.splitter->sizes();
         }
         QCOMPARE(QSettings().value("gaps").toString(), "prepend");
-        {
-            WMain w;
-            QVERIFY(!w.subArtist->isChecked() && !w.subAlbum->isChecked()
-                && w.cbOverwrite->isChecked() && w.gapMode->currentIndex() == 2);
-            QCOMPARE(w.size(), QSize(900, 800));
-            QCOMPARE(w.splitter->sizes(), sizes);
-        }
-        QSettings().setValue("gaps", "sideways");
-        QCOMPARE(WMain().gapMode->currentIndex(), 0);
-    }
-
-    // The preview follows the output chosen; "%5" is the disc number.
-    void previewSuffix()
-    {
         WMain w;
+        QVERIFY(!w.subArtist->isChecked() && !w.subAlbum->isChecked() && w.cbOverwrite->isChecked()
+            && w.gapMode->currentIndex() == 2);
+        QCOMPARE(w.size(), QSize(900, 800));
+        QCOMPARE(w.splitter->sizes(), sizes);
         w.trackFormat->setEditText("%5-%1");
         w.outputFormat->setCurrentIndex(1);
         QCOMPARE(w.trackFormatLabel->text(), "1-01.flac");
         w.outputFormat->setCurrentIndex(0);
         QCOMPARE(w.trackFormatLabel->text(), "1-01.wav");
+        QSettings().setValue("gaps", "sideways");
+        QCOMPARE(WMain().gapMode->currentIndex(), 0);
     }
 
     // The CUE list remembers how large its rows are; a row that leaves takes
@@ -244,16 +250,12 @@ private slots:
     void encodingChosenFromTheMenu()
     {
         QTemporaryDir dir;
-        const QString cue = dir.filePath("disc.cue");
-        QVERIFY(writeFile(cue,
-            QStringEncoder("windows-1254")
-                .encode("PERFORMER Tarkan\nTITLE \"Şımarık\"\nFILE \"Şarkı.wav\" WAVE\n"
-                        "TRACK 01 AUDIO\nINDEX 01 0:0:0\n")));
-        const QString live = dir.filePath("live.cue");
-        QVERIFY(writeFile(live,
-            QStringEncoder("windows-1254")
-                .encode("PERFORMER Tarkan\nTITLE \"Şımarık <b>Live</b>\"\nFILE \"Şarkı.wav\" WAVE\n"
-                        "TRACK 01 AUDIO\nINDEX 01 0:0:0\n")));
+        const QString cue = dir.filePath("disc.cue"), live = dir.filePath("live.cue");
+        for (const QString &title : {QString("Şımarık"), QString("Şımarık <b>Live</b>")})
+            QVERIFY(writeFile(title.endsWith("b>") ? live : cue,
+                QStringEncoder("windows-1254")
+                    .encode("PERFORMER Tarkan\nTITLE \"" + title
+                        + "\"\nFILE \"Şarkı.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 0:0:0\n")));
         QVERIFY(writeFile(dir.filePath("Şarkı.wav"), canonical(1, 8000, 16, samples(80, 1, 16))));
         WMain w;
         w.show();
@@ -283,12 +285,10 @@ private slots:
         QVERIFY(turkish != encodings.cend());
         (*turkish)->trigger();
         menu->close();
-        QVERIFY(tooltip().contains("Şımarık") && tooltip().contains("Windows-1254 (chosen)"));
-        QTextDocument shown;
-        shown.setHtml(tooltip(1));
-        QVERIFY2(shown.toPlainText().contains("Tarkan – Şımarık <b>Live</b>")
-                && shown.toPlainText().contains("Windows-1254 (chosen)"),
-            qPrintable(shown.toPlainText()));
+        const QString shown = QTextDocumentFragment::fromHtml(tooltip(1)).toPlainText();
+        QVERIFY2(shown.contains("Tarkan – Şımarık <b>Live</b>")
+                && shown.contains("Windows-1254 (chosen)"),
+            qPrintable(shown));
         encodings.first()->trigger(); // "Automatic" undoes the choice
         QVERIFY(tooltip().contains("Windows-1252 (detected)"));
         (*turkish)->trigger();
@@ -355,10 +355,9 @@ private slots:
         // The list refuses a larger sheet, another suffix and a missing file.
         QStringList paths {
             dir.filePath("big.cue"), dir.filePath("a.txt"), dir.filePath("gone.cue")};
-        QVERIFY(
-            writeFile(paths[0], QByteArray(maxSheetBytes + 1, '\n')) && writeFile(paths[1], "\n"));
-        QVERIFY(
-            writeFile(dir.filePath("disc.wav"), canonical(2, 44100, 16, samples(88200, 2, 16))));
+        QVERIFY(writeFile(paths[0], QByteArray(maxSheetBytes + 1, '\n'))
+            && writeFile(paths[1], "\n")
+            && writeFile(dir.filePath("disc.wav"), canonical(2, 44100, 16, samples(88200, 2, 16))));
         for (const QString &sheet : sheets.split(' ', Qt::SkipEmptyParts)) {
             const QString name = sheet.left(1);
             if (sheet.endsWith('^')) {
@@ -377,31 +376,25 @@ private slots:
             QVERIFY(!sheet.endsWith('#') || writeFile(dest + "/Band/" + name, "in the way"));
         }
         // Message boxes are modal: each is answered from inside its own loop.
+        // What the progress bar showed at each turn of the event loop is noted.
         int boxes = 0, turns = 0, choiceOpen = 0;
+        QStringList shown;
         QTimer answer;
         connect(&answer, &QTimer::timeout, [&] {
             ++turns;
-            choiceOpen += w.btnStop->isEnabled() && w.outputFormat->isEnabled();
+            choiceOpen += w.btnStop->isEnabled()
+                && (w.outputFormat->isEnabled() || w.btnExtract->isEnabled());
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
                 ++boxes, box->accept();
+            if (!w.statusBar()->isHidden() && !shown.endsWith(w.progressBar->text()))
+                shown << w.progressBar->text();
         });
         answer.start(0);
         QFETCH(QString, stop);
         const bool close = stop.startsWith("close ");
         connect(w.loglist->model(), &QAbstractItemModel::rowsInserted, [&](auto, int row) {
-            if (stop.isEmpty() || !w.loglist->item(row)->text().startsWith(stop.mid(close ? 6 : 0)))
-                return;
-            if (close)
-                QTimer::singleShot(0, &w, &QWidget::close);
-            else
-                QTimer::singleShot(0, w.btnStop, &QPushButton::click);
-        });
-        // What the progress bar showed at each turn of the event loop.
-        QStringList shown;
-        connect(&answer, &QTimer::timeout, [&] {
-            if (!w.statusBar()->isHidden()
-                && shown.value(shown.size() - 1) != w.progressBar->text())
-                shown << w.progressBar->text();
+            if (!stop.isEmpty() && w.loglist->item(row)->text().startsWith(stop.mid(close ? 6 : 0)))
+                QTimer::singleShot(0, &w, [&] { close ? void(w.close()) : w.btnStop->click(); });
         });
         const QImage errorIcon = QIcon(":/logerror.png").pixmap(16).toImage();
         // Three runs in one start of the program, the last one overwriting, end alike.
@@ -446,11 +439,10 @@ private slots:
             QTEST(left.join(' '), "left");
             QTEST(filesBelow(dest, "*.wav").keys().join(' '), "written");
             QTEST(boxes, "boxes");
-            QCOMPARE(choiceOpen, 0); // the output cannot change during a run
+            QCOMPARE(choiceOpen, 0); // neither the output nor Extract works during a run
             // However the run ended, Stop is off again and the rest is usable.
-            QVERIFY(!w.stopRequested && !w.btnStop->isEnabled() && !w.actionStop->isEnabled());
-            QVERIFY(
-                w.btnExtract->isEnabled() && w.cuelist->isEnabled() && w.actionAdd->isEnabled());
+            QVERIFY(!w.stopRequested && !w.btnStop->isEnabled() && !w.actionStop->isEnabled()
+                && w.btnExtract->isEnabled() && w.cuelist->isEnabled() && w.actionAdd->isEnabled());
             if (close)
                 break; // the window is gone
             w.loglist->clear();

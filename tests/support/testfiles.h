@@ -12,6 +12,8 @@
 // Files in and out of a test's temporary folders.
 namespace TestFiles {
 
+using namespace WavBuilder;
+
 using Files = QMap<QString, QByteArray>;
 
 // A sheet written on one line: every ";" ends a line.
@@ -28,6 +30,18 @@ inline QByteArray to16(const QByteArray &data, int bits)
     for (qsizetype i = 0; bits == 24 && i + 2 < data.size(); i += 3)
         out.append(data.constData() + i + 1, 2);
     return bits == 24 ? out : data;
+}
+
+// A WAV image of 20-bit samples as rippers write it: 24-bit containers, the
+// low 4 bits of data cleared, announced by an extensible format chunk whose
+// extension names the valid bits, then PCM's format code.
+inline QByteArray wave20(int channels, quint32 rate, QByteArray &data)
+{
+    for (qsizetype i = 0; i < data.size(); i += 3)
+        data[i] = char(data[i] & 0xf0);
+    const QByteArray fmt = fmtBody(quint16(channels), rate, 24, 0xfffe, 24).left(18) + le(20, 2)
+        + le(0, 4) + QByteArray::fromHex("0100000000001000800000aa00389b71");
+    return riffWave({chunk("fmt ", fmt), chunk("data", data)});
 }
 
 inline bool writeFile(const QString &path, const QByteArray &bytes)
@@ -62,6 +76,15 @@ inline bool run(const QString &program, const QStringList &arguments)
     process.start(program, arguments);
     return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit
         && process.exitCode() == 0;
+}
+
+// The samples of a FLAC track as flac -d writes them to a WAV file (20 bits
+// in the upper bits of 24); flac also checks the MD5 there.
+inline QByteArray flacSamples(const QString &track)
+{
+    const QString wav = track + ".wav";
+    const QByteArray bytes = run("flac", {"-s", "-d", "-f", "-o", wav, track}) ? readFile(wav) : "";
+    return bytes.mid(bytes.indexOf("data") + 8);
 }
 
 // Debian's encoders make the images, by the image's extension; ./test
