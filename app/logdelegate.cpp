@@ -57,8 +57,7 @@ QString visiblePart(const QStyleOptionViewItem &o, int right)
 
 // The focus frame over a row, drawn in place and last, as the style draws it
 // over the rest of a row: its rounded corners come out a shade apart when
-// drawn elsewhere and copied. The frame lies over the row's text area, which
-// the text's length does not change.
+// drawn elsewhere and copied.
 void drawFocusFrame(QPainter *painter, const QStyleOptionViewItem &row, const QWidget *view)
 {
     const QStyle *style = view->style();

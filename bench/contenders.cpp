@@ -311,13 +311,17 @@ Rival decoderRival(const Image &image, const QString &out)
         {QStringLiteral("-y"), image.imagePath, QStringLiteral("-o"), wav}, image.wavBytes()};
 }
 
-Rival ffmpegRival(const Image &image, const QString &out, int threads)
+Rival ffmpegRival(const Image &image, const QString &out, int threads, bool crcCheck)
 {
     QStringList args {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y")};
     QString name = QStringLiteral("ffmpeg");
     if (threads > 0) {
         args << QStringLiteral("-threads") << QString::number(threads);
         name += QStringLiteral(" -threads %1").arg(threads);
+    }
+    if (crcCheck) {
+        args << QStringLiteral("-err_detect") << QStringLiteral("crccheck");
+        name += QStringLiteral(" -err_detect crccheck");
     }
     args << QStringLiteral("-i") << image.imagePath << QStringLiteral("-f") << QStringLiteral("wav")
          << QDir(out).filePath(QStringLiteral("image.wav"));

@@ -114,8 +114,9 @@ Rival cpRival(const Image &image, const QString &out);
 Rival shnsplitRival(const Image &image, const QString &out);
 // flac -d or wvunpack writing the whole image to a WAV file.
 Rival decoderRival(const Image &image, const QString &out);
-// threads > 0 limits its decoder to that many threads.
-Rival ffmpegRival(const Image &image, const QString &out, int threads = 0);
+// threads > 0 limits its decoder to that many threads; crcCheck has it check
+// each frame against its checksum where the format carries one.
+Rival ffmpegRival(const Image &image, const QString &out, int threads = 0, bool crcCheck = false);
 // For FLAC tracks: flac -5 of the whole image (after flac -d for a FLAC
 // image), shnsplit -o flac, and ffmpeg writing every track as FLAC.
 Rival flacWholeRival(const Image &image, const QString &out);

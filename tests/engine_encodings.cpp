@@ -5,11 +5,9 @@
 #include "codepages.h"
 #include "enginetests.h"
 #include "plausibility.h"
-#include "recordinghost.h"
+#include "sheetsplit.h"
 #include "sheetsummary.h"
 #include "sheettext.h"
-#include "testfiles.h"
-#include "unpackcue.h"
 
 #include <QtTest>
 
@@ -202,22 +200,16 @@ private slots:
     {
         QFETCH(QString, encoding);
         QTemporaryDir dir;
-        const QString cue = dir.filePath("disc.cue");
-        QVERIFY(writeFile(cue,
-            QStringEncoder("windows-1254")
-                .encode("PERFORMER Tarkan\nTITLE \"Şımarık\"\nFILE \"Şarkı.wav\" WAVE\n"
-                        "TRACK 01 AUDIO\nTITLE \"Şıkıdım\"\nINDEX 01 0:0:0\n")));
         for (const char *image : {"Şarkı.wav", "\uFFFDark\uFFFD.wav"})
             QVERIFY(writeFile(dir.filePath(image), canonical(1, 8000, 16, samples(80, 1, 16))));
         ExtractionSettings settings {dir.filePath("out"), true, true, false, "%1 %3"};
-        settings.sheetEncodings.insert(cue, encoding);
-        QVERIFY(QDir().mkpath(settings.destPath));
-        QFETCH(QString, tracks);
-        for (const bool checkOnly : {true, false}) {
-            RecordingHost host;
-            QCOMPARE(unpackCue(host, settings, cue, checkOnly), int(!tracks.isEmpty()));
-        }
-        QCOMPARE(filesBelow(settings.destPath).keys().join(' '), tracks);
+        settings.sheetEncodings.insert(dir.filePath("Disc.cue"), encoding);
+        const Split run = split(dir,
+            QStringEncoder("windows-1254")
+                .encode("PERFORMER Tarkan\nTITLE \"Şımarık\"\nFILE \"Şarkı.wav\" WAVE\n"
+                        "TRACK 01 AUDIO\nTITLE \"Şıkıdım\"\nINDEX 01 0:0:0\n"),
+            settings);
+        QTEST(run.files.keys().join(' '), "tracks");
     }
 
     // The CUE list's tooltip: what the sheet gives, and how it was read.

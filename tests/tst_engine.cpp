@@ -104,8 +104,6 @@ private slots:
             "E {cue}: The image ends before track 02 starts");
         splitRow("32bit-refused", {2, 44100, 32, 3000}, one, "O", "%1", "01.wav=old",
             "E {cue}: Failed to open {dir}/image.wav");
-        splitRow("track-past-the-image", stereo, one + "TRACK 02 AUDIO;INDEX 01 00:00:10", "O",
-            "%1", "01.wav=old", "E {cue}: The image ends before track 02 starts");
         splitRow("overwrite-off-skips", stereo, two, "", "%1", "01.wav=old,02.wav=1176-3000");
         splitRow("two-tracks-on-one-name", stereo, two, "O", "%2", "01.wav=old,Band.wav=0-1176",
             "E Live 1.2: Two tracks would be written to {dir}/Band.wav");
