@@ -56,23 +56,20 @@ private slots:
         QTest::addColumn<QList<int>>("format"); // channels, rate, bits[, hybrid WavPack]
         QTest::addColumn<QString>("indexes");   // what follows INDEX, "," between tracks
         // flac's blocks hold 4096 frames: 40 CD frames at 44.1 kHz (23520
-        // frames) end inside one, 16 at 96 kHz (20480 frames) at the edge of
-        // one, 80 and 81 (47040, 47628) in the same one. Every image has a
-        // track longer than one decoded piece.
+        // frames) end inside one, 80 and 81 (47040, 47628) in the same one.
+        // Every image has a track longer than one decoded piece.
         QTest::newRow("stereo-16bit-pregaps-longer-and-shorter-than-a-block")
             << QList<int> {2, 44100, 16}
             << "01 0:0:0,01 0:0:40,00 0:0:60\nINDEX 01 0:0:70,00 0:0:80\nINDEX 01 0:0:81";
         // Track 2 starts before track 1 ends: the image is read backwards.
         // 8 channels, the limit; the first track late, the second inside it.
-        QTest::newRow("8ch-overlap")
-            << QList<int> {8, 48000, 24} << "01 0:1:0,01 0:1:10\nINDEX 00 0:1:20";
         // 20 bits in a 24-bit container; WavPack hybrid with its correction file.
-        QTest::newRow("20bit-hybrid") << QList<int> {2, 44100, 20, 1} << "01 0:0:0,01 0:0:40";
-        // A pregap longer than a decoded piece (0.68 s here) is passed by a seek.
-        QTest::newRow("stereo-16bit-96000-long-pregap-seeks")
-            << QList<int> {2, 96000, 16} << "01 00:00:00,00 00:00:68\nINDEX 01 00:01:60";
-        QTest::newRow("mono-24bit-96000-boundary-at-block-edge")
-            << QList<int> {1, 96000, 24} << "01 00:00:00,01 00:00:16";
+        QTest::newRow("8ch-20bit-hybrid-overlap")
+            << QList<int> {8, 48000, 20, 1} << "01 0:1:0,01 0:1:10\nINDEX 00 0:1:20";
+        // 16 CD frames at 96 kHz end a FLAC block; a pregap longer than a
+        // decoded piece (0.68 s here) is passed by a seek.
+        QTest::newRow("stereo-24bit-96000-boundary-at-block-edge-long-pregap-seeks")
+            << QList<int> {2, 96000, 24} << "01 0:0:0,01 0:0:16,00 0:0:68\nINDEX 01 0:1:60";
     }
 
     void sameTracksAsWav()
@@ -120,8 +117,7 @@ private slots:
         row("aiff-length-not-stated", "aiff no-length",
             "the stream's header does not state its length");
         row("tta-8bit", "tta 8bit", "8-bit samples; at least 16 bits are needed");
-        row("aiff-float", "aiff float",
-            "PCM 32-bit floating point big-endian audio is not supported");
+        // Lossy or floating-point PCM: the codec is named.
         row("lossy", "mp4", "AAC (Advanced Audio Coding) audio is not supported");
         row("wave64-nine-channels", "w64 9ch", "9 channels; at most 8 can be split");
         row("unknown-format", "txt", "not a supported audio file");
@@ -164,23 +160,18 @@ private slots:
     void damagedImage_data()
     {
         QTest::addColumn<QString>("image");
-        QTest::addColumn<QString>("last"); // line of the log
-        // A cut-off image is split as far as it goes; one byte changed in
-        // the middle (track 2) ends the sheet.
-        const QString done = "I {dir}/Disc.cue: Extraction successful";
-        const QString damaged
-            = "E Disc: Cannot decode {dir}/%1 in track 2: the image is damaged there";
         // An AIFF image is cut in the middle of a frame: the part of it is not a frame.
         for (const char *image : {"image.flac", "image.wv", "image.aiff"})
-            QTest::addRow("%s-cut-off", image) << image << done;
+            QTest::addRow("%s-cut-off", image) << image;
         for (const char *image : {"image.flac", "image.wv", "image.ape", "image.tta"})
-            QTest::addRow("%s-damaged", image) << image << damaged.arg(image);
+            QTest::addRow("%s-damaged", image) << image;
     }
 
+    // A cut-off image is split as far as it goes; one byte changed in the
+    // middle (track 2) ends the sheet.
     void damagedImage()
     {
         QFETCH(QString, image);
-        QFETCH(QString, last);
         const bool cutOff = QByteArray(QTest::currentDataTag()).endsWith("cut-off");
         QTemporaryDir dir;
         const QString path = dir.filePath(image);
@@ -193,16 +184,16 @@ private slots:
         QVERIFY(writeFile(path,
             cutOff ? bytes.left(half) : bytes.replace(half, 1, QByteArray(1, char(~bytes[half])))));
         const Split run = split(dir, sheet(image, indexes), flat(dir));
-        QCOMPARE(run.log.last(), last);
+        QCOMPARE(run.log.last(),
+            cutOff ? "I {dir}/Disc.cue: Extraction successful"
+                   : "E Disc: Cannot decode {dir}/" + image
+                    + " in track 2: the image is damaged there");
         QCOMPARE(run.log.filter(" cut short: ").size(), cutOff ? 2 : 0);
         // A damaged track leaves no file; a cut one holds the audio up to the cut.
         QCOMPARE(run.files.keys(), QStringList({"1.wav", "2.wav"}).mid(0, cutOff ? 2 : 1));
         const QByteArray audio = run.files.value("2.wav").mid(44);
         QVERIFY(!cutOff || (audio.size() > 0 && audio.size() < whole.value("2.wav").size() - 44));
         QVERIFY(whole.value("2.wav").mid(44).startsWith(audio));
-        // Both sizes in the header count the audio the track really holds.
-        QCOMPARE(run.files.value("2.wav").left(44),
-            cutOff ? canonicalHeader(2, 44100, 16, quint32(audio.size())) : QByteArray());
     }
 
     // Images that carry their sheet, added themselves: the tracks are those of
@@ -269,14 +260,12 @@ private slots:
         QTest::addColumn<QString>("used");  // the stand-in taken; empty: none
         const auto row = [](const char *tag, const char *files, const char *named,
                              const char *used) { QTest::newRow(tag) << files << named << used; };
-        row("flac-for-wav", "album.FLAC,Album.wv", "Album.wav", "album.FLAC");
-        row("two-flac-so-wavpack", "Album.flac,ALBUM.flac,album.WV", "Album.wav", "album.WV");
-        row("flac-for-default-wav", "Disc.flac", "", "Disc.flac");
+        row("flac-for-dotted-wav", "vol. 2.FLAC,Vol. 2.wv", "Vol. 2.wav", "vol. 2.FLAC");
+        row("two-flac-so-wavpack-for-default", "Disc.flac,DISC.flac,disc.WV", "", "disc.WV");
         row("monkeys-audio-after-the-three", "Album.flac.wav,Album.ape,Album.tta", "Album.flac",
             "Album.ape");
         row("m4a-before-aiff", "Album.AIFF,album.m4a", "Album.wav", "album.m4a");
         row("aif-before-wave64", "Album.w64,Album.aif", "Album.wav", "Album.aif");
-        row("dotted-name", "Vol. 2.flac", "Vol. 2.wav", "Vol. 2.flac");
         row("none-for-flac", "Album.flac.wav,Album.mp3", "Album.flac", "");
     }
 

@@ -60,6 +60,7 @@ private slots:
         for (const char *name : {"disc.wav", "my disc", "my \"best\" disc.wav"})
             QVERIFY(writeFile(m_dir.filePath(name), wav));
         QVERIFY(writeFile(m_dir.filePath("d24.wav"), canonical(1, 8000, 24, samples(8000, 1, 24))));
+        QVERIFY(writeFile(m_dir.filePath("st.wav"), canonical(2, 7500, 16, samples(7500, 2, 16))));
         for (auto side = m_sides.cbegin(); side != m_sides.cend(); ++side)
             QVERIFY(writeFile(m_dir.filePath(side.key() + ".wav"), canonical(1, 7500, 16, *side)));
     }
@@ -178,6 +179,10 @@ private slots:
             "E {cue}: No track found");
         row("images-differ-in-format",
             file + "INDEX 01 0:0:20;FILE a.wav WAVE;TRACK 03 AUDIO;INDEX 01 0:0:0", differ);
+        row("images-differ-in-channels",
+            "FILE a.wav WAVE;TRACK 01 AUDIO;INDEX 01 0:0:0;FILE st.wav WAVE;TRACK 02 AUDIO;"
+            "INDEX 01 0:0:0",
+            differ);
         row("images-differ-in-depth",
             file + "INDEX 01 0:0:20;FILE d24.wav WAVE;TRACK 03 AUDIO;INDEX 01 0:0:0", differ);
         row("index-back-in-second-file",

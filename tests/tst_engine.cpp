@@ -102,6 +102,9 @@ private slots:
         splitRow("data-chunk-cut-short", {2, 44100, 16, 3000, 0, 5000},
             one + "TRACK 02 AUDIO;INDEX 01 00:00:06", "O", "%1", "01.wav=old",
             "E {cue}: The image ends before track 02 starts");
+        // A chunk of odd size is followed by the next with no pad byte between.
+        splitRow(
+            "odd-format-chunk-unpadded", {2, 44100, 16, 3000, 1}, one, "O", "%1", "01.wav=0-3000");
         splitRow("32bit-refused", {2, 44100, 32, 3000}, one, "O", "%1", "01.wav=old",
             "E {cue}: Failed to open {dir}/image.wav");
         splitRow("overwrite-off-skips", stereo, two, "", "%1", "01.wav=old,02.wav=1176-3000");
