@@ -8,7 +8,6 @@
 
 #include <QMenu>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QSplitter>
@@ -350,7 +349,7 @@ private slots:
         QStringList paths {
             dir.filePath("big.cue"), dir.filePath("a.txt"), dir.filePath("gone.cue")};
         QVERIFY(writeFile(paths[0], QByteArray(maxSheetBytes + 1, '\n'))
-            && writeFile(paths[1], "\n") && writeFile(dir.filePath("drop.cue"), "\n")
+            && writeFile(paths[1], "\n")
             && writeFile(dir.filePath("disc.wav"), canonical(2, 44100, 16, samples(88200, 2, 16))));
         for (const QString &sheet : sheets.split(' ', Qt::SkipEmptyParts)) {
             const QString name = sheet.left(1);
@@ -367,8 +366,6 @@ private slots:
         // Message boxes are modal: each is answered from inside its own loop.
         // What the progress bar showed at each turn of the event loop is noted.
         int boxes = 0, turns = 0, choiceOpen = 0;
-        QMimeData dropped;
-        dropped.setUrls({QUrl::fromLocalFile(dir.filePath("drop.cue"))});
         QStringList shown;
         QTimer answer;
         connect(&answer, &QTimer::timeout, [&] {
@@ -376,10 +373,6 @@ private slots:
             choiceOpen += w.btnStop->isEnabled()
                 && (w.outputFormat->isEnabled() || w.btnExtract->isEnabled()
                     || w.actionStartExtraction->isEnabled() || w.cuelist->isEnabled());
-            // A sheet dropped on the window during a run is not taken.
-            QDropEvent drop({5, 5}, Qt::CopyAction, &dropped, Qt::LeftButton, {});
-            if (w.btnStop->isEnabled())
-                QApplication::sendEvent(&w, &drop);
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
                 ++boxes, box->accept();
             if (!w.statusBar()->isHidden() && !shown.endsWith(w.progressBar->text()))
