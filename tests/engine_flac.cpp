@@ -124,9 +124,6 @@ private slots:
         // as its file, MIME type, width, height and depth.
         QTest::addColumn<QString>("files");
         QTest::addColumn<QString>("said");
-        const auto row = [](const char *tag, const char *files, const char *said) {
-            QTest::newRow(tag) << files << said;
-        };
         row("first-name-then-suffix-any-case",
             "Folder.png=4x2,cover.png=3x3,COVER.JPG=5x3,front.jpeg=6x6",
             "COVER.JPG image/jpeg 5 3 32");

@@ -205,20 +205,19 @@ private slots:
         // last; said: the error, or the path of track 1 as the texts name it.
         QTest::addColumn<QStringList>("tool");
         QTest::addColumn<QString>("said");
-        const auto row = [](const char *tag, const QStringList &tool, const QString &said) {
-            QTest::newRow(tag) << tool << said;
-        };
         const QStringList comment {"metaflac", "--set-tag=cuesheet={text}", "image.flac"};
         const QString unknown = "Unknown Artist/A/1 Unknown Artist - Track 1";
         row("flac-comment", comment, unknown);
         row("flac-cuesheet-block-and-tags",
-            {"metaflac", "--import-cuesheet-from={sheet}", "--set-tag=ARTIST=Band",
+            QStringList {"metaflac", "--import-cuesheet-from={sheet}", "--set-tag=ARTIST=Band",
                 "--set-tag=ALBUM=Live", "--set-tag=TITLE=Song", "image.flac"},
             "Band/Live/01 Band - Song");
         row("wavpack-tag",
-            {"wavpack", "-q", "-y", "-w", "Cuesheet=@{sheet}", "source.wav", "-o", "image.wv"},
+            QStringList {
+                "wavpack", "-q", "-y", "-w", "Cuesheet=@{sheet}", "source.wav", "-o", "image.wv"},
             unknown);
-        row("flac-without-sheet", {"true", "image.flac"}, "E No cue sheet in {dir}/image.flac");
+        row("flac-without-sheet", QStringList {"true", "image.flac"},
+            "E No cue sheet in {dir}/image.flac");
         row("invalid-sheet-in-comment",
             QStringList(comment).replaceInStrings("{text}", "TRACK 01 AUDIO"),
             "E {dir}/image.flac: Track without an index found");
@@ -258,8 +257,6 @@ private slots:
         QTest::addColumn<QString>("files"); // beside the sheet, "," between, all one FLAC image
         QTest::addColumn<QString>("named"); // by the FILE line; empty: none
         QTest::addColumn<QString>("used");  // the stand-in taken; empty: none
-        const auto row = [](const char *tag, const char *files, const char *named,
-                             const char *used) { QTest::newRow(tag) << files << named << used; };
         row("flac-for-dotted-wav", "vol. 2.FLAC,Vol. 2.wv", "Vol. 2.wav", "vol. 2.FLAC");
         row("two-flac-so-wavpack-for-default", "Disc.flac,DISC.flac,disc.WV", "", "disc.WV");
         row("monkeys-audio-after-the-three", "Album.flac.wav,Album.ape,Album.tta", "Album.flac",

@@ -67,9 +67,6 @@ private slots:
     {
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("sheets");
-        const auto row = [](const char *tag, const char *folder, const char *sheets) {
-            QTest::newRow(tag) << QString(folder) << QString(sheets);
-        };
         row("nested-no-hidden-no-linked-folders", "shelf",
             "shelf/A/Album/disc.CUE shelf/B/top-link.cue shelf/B/two.Cue shelf/top.cue");
         row("hidden-folder-named-itself", "shelf/.trash", "shelf/.trash/old.cue");

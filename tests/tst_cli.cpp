@@ -57,10 +57,6 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("albums"); // performer/album of the tracks written
         QTest::addColumn<QString>("said");   // a line it must print; empty: it prints nothing
-        const auto row = [](const char *tag, const char *args, int status, const char *albums,
-                             const char *said) {
-            QTest::newRow(tag) << QString(args) << status << QString(albums) << QString(said);
-        };
         row("failed-check-writes-nothing", "--dest out -q bad shelf", 1, "",
             "Extraction failed ----------------");
         row("keep-going-splits-the-good", "-d out --keep-going bad shelf", 1,

@@ -18,21 +18,14 @@ class TestDesktop : public QObject
     QTemporaryDir m_work;
     QProcess m_xvfb;
 
-    static bool xdotool(const QStringList &args)
-    {
-        QProcess tool;
-        tool.start("xdotool", args);
-        return tool.waitForFinished(30000) && tool.exitStatus() == QProcess::NormalExit
-            && tool.exitCode() == 0;
-    }
-
     // Without a window manager nothing gives a window the keyboard; the test
     // does. A step: the window's title, then what xdotool does in it.
     static bool step(const QStringList &step)
     {
-        return xdotool({"search", "--sync", "--onlyvisible", "--name", step[0], "windowfocus",
-                   "--sync"})
-            && xdotool(step.mid(1));
+        return run("xdotool",
+                   {"search", "--sync", "--onlyvisible", "--name", step[0], "windowfocus",
+                       "--sync"})
+            && run("xdotool", step.mid(1));
     }
 
     // Starts the program on the sheets, takes the steps, waits until the

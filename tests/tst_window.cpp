@@ -310,10 +310,6 @@ private slots:
         QTest::addColumn<QString>("left");
         QTest::addColumn<QString>("written");
         QTest::addColumn<int>("boxes");
-        const auto row = [](const char *tag, const char *sheets, const char *stop, const char *left,
-                             const char *written, int boxes) {
-            QTest::newRow(tag) << sheets << stop << left << written << boxes;
-        };
         row("good-sheets-split-and-leave-the-list", "b a", "", "", "Band/a/01.wav Band/b/01.wav",
             0);
         // Marked and selected wherever they sort, in the list's case-sensitive

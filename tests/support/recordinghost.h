@@ -19,9 +19,7 @@ public:
         ++yields;
         if (atYield)
             atYield();
-        if (stopAtYield > 0 && yields >= stopAtYield)
-            stop = true;
-        return stop;
+        return stop |= stopAtYield > 0 && yields >= stopAtYield;
     }
 
     QStringList lines;

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QProcess>
+#include <QTest>
 
 // Files in and out of a test's temporary folders.
 namespace TestFiles {
@@ -15,6 +16,13 @@ namespace TestFiles {
 using namespace WavBuilder;
 
 using Files = QMap<QString, QByteArray>;
+
+// A row of a test table, its values in the columns' order.
+template <typename... Values>
+void row(const char *tag, const Values &...values)
+{
+    (QTest::newRow(tag) << ... << values);
+}
 
 // A sheet written on one line: every ";" ends a line.
 inline QByteArray lines(const QByteArray &text)
