@@ -1,7 +1,7 @@
 #include "codepages.h"
-#include "enginehost.h"
 #include "extractionsettings.h"
 #include "sheettext.h"
+#include "silenthost.h"
 #include "unpackcue.h"
 
 #include <QFile>
@@ -12,17 +12,6 @@
 #include <cstdlib>
 
 namespace {
-
-// Says nothing and never stops, so every input runs the whole parse without an
-// event loop.
-class SilentHost : public EngineHost
-{
-public:
-    void information(const QString &) override { }
-    void error(const QString &) override { }
-    void markSheet(const QString &) override { }
-    bool yieldAndCheckStop() override { return false; }
-};
 
 void putLe(QByteArray &bytes, quint32 value, int width)
 {

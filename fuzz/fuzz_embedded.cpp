@@ -1,25 +1,10 @@
 #include "cueparser.h"
-#include "enginehost.h"
 #include "trackplan.h"
 
 #include "scratchfile.h"
+#include "silenthost.h"
 
 #include <QString>
-
-namespace {
-
-// Says nothing and never stops, so every input runs the whole parse without an
-// event loop.
-class SilentHost : public EngineHost
-{
-public:
-    void information(const QString &) override { }
-    void error(const QString &) override { }
-    void markSheet(const QString &) override { }
-    bool yieldAndCheckStop() override { return false; }
-};
-
-} // namespace
 
 // The input is the metadata of a FLAC file: whatever follows its "fLaC". A
 // sheet read from it (comment or CUESHEET block) is planned in every gap mode
