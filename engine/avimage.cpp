@@ -1,16 +1,12 @@
 #include "avimage.h"
 
 #include "enginetext.h"
+#include "libav.h"
 
 #include <QFile>
 #include <QtEndian>
 
 #include <cstring>
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
 
 namespace {
 
@@ -36,7 +32,7 @@ bool lossless(AVCodecID id)
 
 QString unsupported(AVCodecID id)
 {
-    const AVCodecDescriptor *codec = avcodec_descriptor_get(id);
+    const AVCodecDescriptor *codec = libav.avcodec_descriptor_get(id);
     if (!codec || !codec->long_name)
         return EngineText::tr("not a supported audio file");
     return EngineText::tr("%1 audio is not supported").arg(QString::fromUtf8(codec->long_name));
@@ -77,17 +73,19 @@ bool AvImage::recognise(QIODevice &)
 
 OpenedImage AvImage::open(const QString &path)
 {
+    if (!LibAv::load())
+        return {nullptr, EngineText::tr("libavformat, which reads this format, cannot be loaded")};
     // The libraries' own messages would reach the terminal; the log says what matters.
-    av_log_set_level(AV_LOG_QUIET);
+    libav.av_log_set_level(AV_LOG_QUIET);
     return started(std::unique_ptr<DecodedImage>(new AvImage(path)));
 }
 
 AvImage::~AvImage()
 {
-    av_frame_free(&m_block);
-    av_packet_free(&m_packet);
-    avcodec_free_context(&m_codec);
-    avformat_close_input(&m_format);
+    libav.av_frame_free(&m_block);
+    libav.av_packet_free(&m_packet);
+    libav.avcodec_free_context(&m_codec);
+    libav.avformat_close_input(&m_format);
 }
 
 QString AvImage::start()
@@ -95,10 +93,10 @@ QString AvImage::start()
     // Only the file itself: a playlist or reference format must not open
     // other files or addresses on the image's behalf.
     AVDictionary *options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    libav.av_dict_set(&options, "protocol_whitelist", "file", 0);
     const QByteArray url = "file:" + QFile::encodeName(m_path);
-    const int opened = avformat_open_input(&m_format, url.constData(), nullptr, &options);
-    av_dict_free(&options);
+    const int opened = libav.avformat_open_input(&m_format, url.constData(), nullptr, &options);
+    libav.av_dict_free(&options);
     if (opened < 0)
         return EngineText::tr("not a supported audio file");
     // The first audio stream. libavformat's own choice would pass over one
@@ -119,13 +117,13 @@ QString AvImage::start()
     // What the header states; nothing is estimated from the file's size.
     const AVStream *stream = m_format->streams[m_stream];
     if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
-        m_length = av_rescale_q(stream->duration, stream->time_base, AVRational {1, m_rate});
+        m_length = libav.av_rescale_q(stream->duration, stream->time_base, AVRational {1, m_rate});
     else
         m_length = wave64Frames();
     if (m_length <= 0)
         return ImageRefusal::unknownLength();
-    m_packet = av_packet_alloc();
-    m_block = av_frame_alloc();
+    m_packet = libav.av_packet_alloc();
+    m_block = libav.av_frame_alloc();
     if (!m_packet || !m_block)
         return ImageRefusal::damaged();
     return QString();
@@ -139,12 +137,12 @@ qint64 AvImage::wave64Frames()
 {
     const int frameBytes = m_format->streams[m_stream]->codecpar->block_align;
     AVIOContext *file = m_format->pb;
-    const qint64 data = avio_tell(file);
+    const qint64 data = libav.avio_seek(file, 0, SEEK_CUR);
     if (std::strcmp(m_format->iformat->name, "w64") != 0 || frameBytes <= 0 || data < 24
-        || avio_seek(file, data - 8, SEEK_SET) < 0)
+        || libav.avio_seek(file, data - 8, SEEK_SET) < 0)
         return 0;
-    const qint64 size = qint64(avio_rl64(file));
-    if (avio_seek(file, data, SEEK_SET) < 0 || size < 24)
+    const qint64 size = qint64(libav.avio_rl64(file));
+    if (libav.avio_seek(file, data, SEEK_SET) < 0 || size < 24)
         return 0;
     return (size - 24) / frameBytes;
 }
@@ -152,19 +150,19 @@ qint64 AvImage::wave64Frames()
 QString AvImage::openDecoder()
 {
     const AVCodecParameters *stream = m_format->streams[m_stream]->codecpar;
-    const AVCodec *decoder = avcodec_find_decoder(stream->codec_id);
-    m_codec = decoder ? avcodec_alloc_context3(decoder) : nullptr;
-    if (!m_codec || avcodec_parameters_to_context(m_codec, stream) < 0)
+    const AVCodec *decoder = libav.avcodec_find_decoder(stream->codec_id);
+    m_codec = decoder ? libav.avcodec_alloc_context3(decoder) : nullptr;
+    if (!m_codec || libav.avcodec_parameters_to_context(m_codec, stream) < 0)
         return ImageRefusal::damaged();
     // One thread, as everywhere in the program; and a checksum that fails is
     // damage, not something to decode past.
     m_codec->thread_count = 1;
     m_codec->err_recognition = AV_EF_CRCCHECK | AV_EF_BITSTREAM | AV_EF_EXPLODE;
-    if (avcodec_open2(m_codec, decoder, nullptr) < 0)
+    if (libav.avcodec_open2(m_codec, decoder, nullptr) < 0)
         return ImageRefusal::damaged();
     m_rate = m_codec->sample_rate;
     m_channels = m_codec->ch_layout.nb_channels;
-    switch (av_get_packed_sample_fmt(m_codec->sample_fmt)) {
+    switch (libav.av_get_packed_sample_fmt(m_codec->sample_fmt)) {
     case AV_SAMPLE_FMT_S16:
         m_bits = 16;
         break;
@@ -232,8 +230,8 @@ template <typename Out>
 void AvImage::copyOut(Out *dest, qint64 at, qint64 from, qint64 count, bool atDepth) const
 {
     const auto format = AVSampleFormat(m_block->format);
-    const bool planar = av_sample_fmt_is_planar(format);
-    if (av_get_packed_sample_fmt(format) == AV_SAMPLE_FMT_S16) {
+    const bool planar = libav.av_sample_fmt_is_planar(format);
+    if (libav.av_get_packed_sample_fmt(format) == AV_SAMPLE_FMT_S16) {
         interleave<qint16>(dest, at, m_block, m_channels, planar, from, count, 0);
         return;
     }
@@ -246,12 +244,12 @@ bool AvImage::seekTo(qint64 pos)
 {
     const AVStream *stream = m_format->streams[m_stream];
     const qint64 at
-        = av_rescale_q_rnd(pos, AVRational {1, m_rate}, stream->time_base, AV_ROUND_DOWN);
-    if (av_seek_frame(m_format, m_stream, at, AVSEEK_FLAG_BACKWARD) < 0) {
+        = libav.av_rescale_q_rnd(pos, AVRational {1, m_rate}, stream->time_base, AV_ROUND_DOWN);
+    if (libav.av_seek_frame(m_format, m_stream, at, AVSEEK_FLAG_BACKWARD) < 0) {
         m_failed = true;
         return false;
     }
-    avcodec_flush_buffers(m_codec);
+    libav.avcodec_flush_buffers(m_codec);
     m_blockPos = m_decodePos = -1;
     m_ended = false;
     return true;
@@ -263,7 +261,7 @@ bool AvImage::nextBlock()
     // libavcodec empties the block as soon as it is asked for the next one.
     m_blockPos = m_decodePos;
     for (;;) {
-        int result = avcodec_receive_frame(m_codec, m_block);
+        int result = libav.avcodec_receive_frame(m_codec, m_block);
         if (result == 0)
             return takeBlock();
         if (result == AVERROR_EOF) {
@@ -274,9 +272,9 @@ bool AvImage::nextBlock()
             m_failed = true;
             return false;
         }
-        result = av_read_frame(m_format, m_packet);
+        result = libav.av_read_frame(m_format, m_packet);
         if (result == AVERROR_EOF) {
-            avcodec_send_packet(m_codec, nullptr); // drains what the decoder holds
+            libav.avcodec_send_packet(m_codec, nullptr); // drains what the decoder holds
             continue;
         }
         if (result < 0) {
@@ -285,11 +283,11 @@ bool AvImage::nextBlock()
         }
         // PCM cut off in the middle of a frame ends with the last whole one.
         const int frameBytes = m_format->streams[m_stream]->codecpar->block_align;
-        if (av_get_exact_bits_per_sample(m_codec->codec_id) > 0 && frameBytes > 0)
+        if (libav.av_get_exact_bits_per_sample(m_codec->codec_id) > 0 && frameBytes > 0)
             m_packet->size -= m_packet->size % frameBytes;
         if (m_packet->stream_index == m_stream && m_packet->size > 0)
-            result = avcodec_send_packet(m_codec, m_packet);
-        av_packet_unref(m_packet);
+            result = libav.avcodec_send_packet(m_codec, m_packet);
+        libav.av_packet_unref(m_packet);
         if (result < 0) {
             m_failed = true;
             return false;
@@ -304,7 +302,8 @@ bool AvImage::takeBlock()
     qint64 at = m_decodePos;
     if (m_block->pts != AV_NOPTS_VALUE) {
         const AVStream *stream = m_format->streams[m_stream];
-        const qint64 stated = av_rescale_q(m_block->pts, stream->time_base, AVRational {1, m_rate});
+        const qint64 stated
+            = libav.av_rescale_q(m_block->pts, stream->time_base, AVRational {1, m_rate});
         if (at < 0)
             at = stated;
     }
