@@ -1,4 +1,5 @@
 #include "cueparser.h"
+#include "sourceimage.h"
 #include "trackplan.h"
 
 #include "scratchfile.h"
@@ -22,6 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     // The image is the file itself, whatever the sheet's FILE lines say.
     require(sheet.files.size() == 1 && sheet.files.first().path == path);
+    // A run refuses a sheet with an audio track that starts past its image's
+    // end before it plans anything.
+    for (const CueTrack &track : sheet.tracks) {
+        if (track.audio && sourceFrame(track.start, 44100, sheet.positionRate) >= 441000)
+            return 0;
+    }
     for (const GapMode gaps : {GapMode::Leave, GapMode::Append, GapMode::Prepend}) {
         const TrackPlan plan = planTracks(sheet, gaps, {441000}, 44100, QStringLiteral("(HTOA)"));
         require(plan.tracks.size() == sheet.tracks.size());
