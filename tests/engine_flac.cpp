@@ -36,6 +36,9 @@ private slots:
         QTest::newRow("flac-24bit") << "image.flac" << 24;
         QTest::newRow("wavpack-24bit") << "image.wv" << 24;
         QTest::newRow("wavpack-20bit") << "image.wv" << 20;
+        // libavcodec hands over samples deeper than 16 bits left-justified in 32.
+        QTest::newRow("aiff-24bit") << "image.aiff" << 24;
+        QTest::newRow("alac-24bit") << "image.m4a" << 24;
     }
 
     // A late first track, a pregap and a last track of 22 s with three seek
@@ -49,7 +52,8 @@ private slots:
         QByteArray data = samples(rate * 25, 2, width);
         QVERIFY(writeFile(dir.filePath("image.wav"),
             bits == 20 ? wave20(2, rate, data) : canonical(2, rate, bits, data)));
-        QVERIFY(image.endsWith(".wav") || encode(dir.filePath("image.wav"), dir.filePath(image)));
+        QVERIFY(
+            image.endsWith(".wav") || encode(dir.filePath("image.wav"), dir.filePath(image), bits));
         const QByteArray sheet = lines("TITLE A;FILE \"" + image.toUtf8()
             + "\" WAVE;TRACK 01 AUDIO;INDEX 01 00:00:37;TRACK 02 AUDIO;INDEX 00 00:01:05;"
               "INDEX 01 00:02:00;TRACK 03 AUDIO;INDEX 01 00:03:01");
