@@ -26,7 +26,10 @@ class TestCli : public QObject
         if (args.contains("--overwrite"))
             writeFile(m_work.filePath("out/Alpha-01.wav"), "old");
         program.setWorkingDirectory(m_work.path());
-        program.start(SPLITMERE_BINARY, ("--split " + args).split(' ', Qt::SkipEmptyParts));
+        const bool tty = args.startsWith("tty "); // on a terminal, the one script(1) gives it
+        program.start(tty ? "script" : SPLITMERE_BINARY,
+            tty ? QStringList {"-qec", SPLITMERE_BINARY " --split " + args.mid(4), "/dev/null"}
+                : ("--split " + args).split(' ', Qt::SkipEmptyParts));
     }
 
     bool disc(const QString &folder, const QByteArray &title, const QByteArray &image,
@@ -78,6 +81,8 @@ private slots:
             "Κθνξ/Kino", "");
         // What the decoder says of the damage stays out of the output.
         row("damaged-image", "-d out -q damaged", 1, "", "Cannot decode");
+        row("tty-progress", "tty -d out shelf/A", 0, "Band/Alpha", "100% 1 of 1 sheets\r\033[KE");
+        row("tty-quiet", "tty -d out -q shelf/A", 0, "Band/Alpha", "");
         row("a-file-that-is-no-sheet", "-d out shelf/A/Alpha.wav", 1, "",
             "Not a CUE sheet: shelf/A/Alpha.wav");
         row("unknown-option", "-d out --frobnicate shelf", 2, "", "Usage:");
