@@ -19,8 +19,10 @@ bool LibAv::load()
         bool complete = true;
         const auto find = [&](auto &function, const char *name) {
             void *symbol = nullptr;
-            for (void *library : libraries)
-                symbol = symbol || !library ? symbol : dlsym(library, name);
+            for (void *library : libraries) {
+                if (library && !symbol)
+                    symbol = dlsym(library, name);
+            }
             function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(symbol);
             complete = complete && symbol;
         };
