@@ -92,4 +92,5 @@ private:
     // Small enough to keep the memory a run touches small (mapped pages count
     // as the process's own), large enough that mapping costs nothing.
     static constexpr qint64 mapWindowBytes = 8 << 20;
+    static constexpr qint64 mapAlignBytes = 2 << 20;
 };
