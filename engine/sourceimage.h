@@ -5,6 +5,8 @@
 #include <limits>
 #include <memory>
 
+class QFile;
+
 // The audio of a CD image as the track writer sees it, whatever the file
 // holds: frames (one sample per channel) delivered as interleaved 16-bit
 // little-endian samples. WAV, FLAC and WavPack readers implement it.
@@ -27,15 +29,16 @@ public:
     // Like readFrames, but into count * channels 32-bit samples at the image's own depth
     // (sign-extended, not shifted): what a FLAC track of the image holds.
     virtual qint64 readFramesAtDepth(qint32 *dest, qint64 pos, qint64 count) = 0;
-    // The same frames without a copy, where the file already holds them as
-    // the tracks do (16-bit WAV): data points into memory the reader keeps
-    // until its next call, for the caller to write out as they are. Returns
-    // how many frames it lends, 0 where the caller must use readFrames.
-    virtual qint64 lendFrames(qint64 pos, qint64 count, const char *&data)
+    // Moves the same frames straight into out, at its position, where the
+    // file already holds them as the tracks do (16-bit WAV), so that they
+    // never pass through the program. Returns how many frames it moved (fewer
+    // than asked where the file ends), 0 where the caller must use readFrames
+    // instead, and -1 when writing to out failed.
+    virtual qint64 sendFrames(QFile &out, qint64 pos, qint64 count)
     {
+        Q_UNUSED(out);
         Q_UNUSED(pos);
         Q_UNUSED(count);
-        data = nullptr;
         return 0;
     }
     // True once a read met audio it could not decode. The frames delivered

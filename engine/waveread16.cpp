@@ -4,9 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -72,14 +69,12 @@ WaveRead16::WaveRead16() = default;
 
 WaveRead16::~WaveRead16()
 {
-    unmap();
     file.close();
     delete[] buffer;
 }
 
 int WaveRead16::open(const QString &path)
 {
-    unmap();
     if (file.isOpen())
         file.close();
     dataOffset = 0;
@@ -285,54 +280,13 @@ qint64 WaveRead16::readConverted(qint64 offset, qint64 frames, Convert convert)
     return delivered;
 }
 
-qint64 WaveRead16::lendFrames(qint64 pos, qint64 count, const char *&data)
+qint64 WaveRead16::sendFrames(QFile &out, qint64 pos, qint64 count)
 {
-    data = nullptr;
     if (bytesPerSample != 2 || !file.isOpen() || pos < 0 || count <= 0 || pos >= length)
         return 0;
     const qint64 frameSize = qint64(channels) * 2;
-    const qint64 offset = dataOffset + pos * frameSize;
-    // The size now, not at open: the file may have been cut since. A check
-    // costs a system call per piece of a megabyte, nothing next to the copy.
-    struct stat now
-    {
-    };
-    if (fstat(file.handle(), &now) != 0 || now.st_size <= offset)
-        return 0;
-    const qint64 frames = std::min({count, length - pos, (now.st_size - offset) / frameSize});
-    if (frames <= 0 || !mapWindow(offset, frames * frameSize, now.st_size))
-        return 0;
-    data = map + (offset - mapStart);
-    return frames;
-}
-
-// Maps the window that starts at the 2 MiB boundary before offset, unless the
-// one mapped already holds the bytes. Pages are mapped as the window is made,
-// in one go, rather than one fault at a time during the copy. The boundary
-// lets the kernel map page cache held in 2 MiB pieces with one entry each
-// instead of 512: a fifth of the faults, and the split as fast as a copy.
-bool WaveRead16::mapWindow(qint64 offset, qint64 bytes, qint64 size)
-{
-    if (map && offset >= mapStart && offset - mapStart <= mapBytes - bytes)
-        return true;
-    unmap();
-    const qint64 align = std::max<qint64>(sysconf(_SC_PAGESIZE), mapAlignBytes);
-    const qint64 start = offset - offset % align;
-    const qint64 length = std::min(std::max(mapWindowBytes, offset - start + bytes), size - start);
-    void *window = mmap(
-        nullptr, size_t(length), PROT_READ, MAP_SHARED | MAP_POPULATE, file.handle(), off_t(start));
-    if (window == MAP_FAILED)
-        return false;
-    map = static_cast<const char *>(window);
-    mapStart = start;
-    mapBytes = length;
-    return true;
-}
-
-void WaveRead16::unmap()
-{
-    if (map)
-        munmap(const_cast<char *>(map), size_t(mapBytes));
-    map = nullptr;
-    mapBytes = 0;
+    const qint64 frames = std::min(count, length - pos);
+    const SplicePipe::Moved moved = pipe.move(
+        file.handle(), dataOffset + pos * frameSize, frames * frameSize, out.handle(), frameSize);
+    return moved.writeFailed ? -1 : moved.bytes / frameSize;
 }

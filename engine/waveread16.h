@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sourceimage.h"
+#include "splicepipe.h"
 
 #include <QFile>
 #include <QString>
@@ -40,13 +41,8 @@ public:
     qint64 readFrames(char *dest, qint64 pos, qint64 count) override;
     int sampleBits() const override { return bitsPerSample; }
     qint64 readFramesAtDepth(qint32 *dest, qint64 pos, qint64 count) override;
-    // 16-bit frames from a memory map of the file, a window of mapWindowBytes
-    // at a time: written out from there, each byte is copied once. Only the
-    // frames the file holds at the moment of the call are lent, so that a file
-    // that shrank is never touched past its end (reading a mapped page past
-    // the end kills the process with SIGBUS); what follows comes through
-    // readFrames, as ever.
-    qint64 lendFrames(qint64 pos, qint64 count, const char *&data) override;
+    // 16-bit frames through a pipe, inside the kernel (see SplicePipe).
+    qint64 sendFrames(QFile &out, qint64 pos, qint64 count) override;
 
     QString path() const override { return file.fileName(); }
     qint32 rate() const override { return sampleRate; }
@@ -76,8 +72,6 @@ private:
     qint64 read24(char *dest, qint64 offset, qint64 frames);
     template <typename Convert>
     qint64 readConverted(qint64 offset, qint64 frames, Convert convert);
-    bool mapWindow(qint64 offset, qint64 bytes, qint64 size);
-    void unmap();
 
     qint64 fileSize = 0;
     // Frames of the last "data" chunk that the file really holds; -1 before one.
@@ -85,12 +79,5 @@ private:
     // Where the next read will start; -1 when unknown. A sequential caller then
     // pays for no seek at all.
     qint64 filePos = -1;
-    // The mapped window: file bytes [mapStart, mapStart + mapBytes).
-    const char *map = nullptr;
-    qint64 mapStart = 0;
-    qint64 mapBytes = 0;
-    // Small enough to keep the memory a run touches small (mapped pages count
-    // as the process's own), large enough that mapping costs nothing.
-    static constexpr qint64 mapWindowBytes = 8 << 20;
-    static constexpr qint64 mapAlignBytes = 2 << 20;
+    SplicePipe pipe;
 };

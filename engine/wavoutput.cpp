@@ -79,22 +79,25 @@ bool WavOutput::moveChunk(
     got = 0;
     while (got < frames) {
         const qint64 want = qMin(frames - got, pieceFrames);
-        // Frames the image lends are written straight from it: one copy of
-        // each byte instead of two.
-        const char *data = nullptr;
-        qint64 n = source.lendFrames(position + got, want, data);
-        if (n <= 0) {
-            n = source.readFrames(buf, position + got, want);
-            data = buf;
-        }
-        if (n <= 0)
-            return true;
-        const qint64 bytes = n * m_frameBytes;
-        if (out.write(data, bytes) != bytes)
+        // Frames the image can send go straight into the file: one copy of
+        // each byte instead of two. Where it sends fewer, a read tells
+        // whether the image really ends there.
+        qint64 n = source.sendFrames(out, position + got, want);
+        if (n < 0)
             return false;
+        if (n == 0) {
+            n = source.readFrames(buf, position + got, want);
+            if (n <= 0)
+                return true;
+            const qint64 bytes = n * m_frameBytes;
+            if (out.write(buf, bytes) != bytes)
+                return false;
+            if (n < want) {
+                got += n;
+                return true;
+            }
+        }
         got += n;
-        if (n < want)
-            return true;
     }
     return true;
 }

@@ -184,14 +184,14 @@ private slots:
     {
         QTest::addColumn<qint64>("left"); // frames of track 02's second chunk left in the image
         QTest::addColumn<int>("torn");    // bytes of a frame after them
-        QTest::newRow("cut-inside-a-mapped-window") << qint64(500) << 3;
+        QTest::newRow("cut-inside-a-piece-torn") << qint64(500) << 3;
         QTest::newRow("cut-at-a-chunk-end") << qint64(0) << 0;
         QTest::newRow("cut-past-a-page") << qint64(4000) << 1;
     }
 
     // The image is cut while track 02 is being written: the track ends where
-    // the audio now does, as a valid file, and the run goes on. Stereo: track
-    // 02's first chunk of 8 MiB crosses from one mapped window into the next.
+    // the audio now does, as a valid file, and the run goes on; a frame the
+    // cut tore in two stays out of it.
     void imageShrinks()
     {
         QFETCH(qint64, left);
@@ -217,8 +217,10 @@ private slots:
     void fullDisk_data()
     {
         QTest::addColumn<QString>("track");
-        QTest::newRow("wav") << "01.wav";
-        QTest::newRow("flac-in-its-last-write") << "01.flac";
+        QTest::addColumn<int>("bits");
+        QTest::newRow("wav") << "01.wav" << 16;
+        QTest::newRow("wav-from-24-bit") << "01.wav" << 24;
+        QTest::newRow("flac-in-its-last-write") << "01.flac" << 16;
     }
 
     // A full disk (a file-size limit, in a child process) ends the sheet with
@@ -226,7 +228,8 @@ private slots:
     void fullDisk()
     {
         QFETCH(QString, track);
-        Disc disc({2, 44100, 16, 300000}, "TRACK 01 AUDIO;INDEX 01 00:00:00");
+        QFETCH(int, bits);
+        Disc disc({2, 44100, bits, 300000}, "TRACK 01 AUDIO;INDEX 01 00:00:00");
         const bool flac = track.endsWith("flac");
         disc.settings.outputFormat = flac ? OutputFormat::Flac : OutputFormat::Wav;
         // FLAC: 10 bytes short of the whole track, so that only the last
