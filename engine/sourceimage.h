@@ -29,11 +29,12 @@ public:
     // Like readFrames, but into count * channels 32-bit samples at the image's own depth
     // (sign-extended, not shifted): what a FLAC track of the image holds.
     virtual qint64 readFramesAtDepth(qint32 *dest, qint64 pos, qint64 count) = 0;
-    // Moves the same frames straight into out, at its position, where the
-    // file already holds them as the tracks do (16-bit WAV), so that they
-    // never pass through the program. Returns how many frames it moved (fewer
-    // than asked where the file ends), 0 where the caller must use readFrames
-    // instead, and -1 when writing to out failed.
+    // Moves the same frames straight into out, at its file position, where
+    // the image already holds them as the tracks do (16-bit WAV), so that
+    // they never pass through the program; out is unbuffered, or its buffer
+    // would be overtaken. Returns how many frames it moved (fewer than asked
+    // where the file ends), 0 where the caller must use readFrames instead,
+    // and -1 when writing to out failed.
     virtual qint64 sendFrames(QFile &out, qint64 pos, qint64 count)
     {
         Q_UNUSED(out);
