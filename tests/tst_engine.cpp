@@ -5,6 +5,7 @@
 
 #include "enginetests.h"
 #include "recordinghost.h"
+#include "splicepipe.h"
 #include "testfiles.h"
 #include "unpackcue.h"
 
@@ -214,13 +215,35 @@ private slots:
             canonical(2, 44100, 16, disc.data.mid(588 * 4, (end - 588) * 4)));
     }
 
+    // The pipe moves any length in loads of its own size, and only whole
+    // units: the tail of a file cut inside one stays behind.
+    void splicePipeMovesWholeUnits()
+    {
+        QTemporaryDir dir;
+        QByteArray data(3 * 1048576 + 7, Qt::Uninitialized);
+        for (qsizetype i = 0; i < data.size(); ++i)
+            data[i] = char(i * 7 + i / 4093);
+        QVERIFY(writeFile(dir.filePath("from"), data));
+        QFile from(dir.filePath("from")), to(dir.filePath("to"));
+        QVERIFY(from.open(QIODevice::ReadOnly));
+        QVERIFY(to.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        SplicePipe pipe;
+        const qint64 first = 2621440; // two and a half loads
+        QCOMPARE(pipe.move(from.handle(), 44, first, to.handle(), 4).bytes, first);
+        QCOMPARE(pipe.move(from.handle(), 44 + first, first, to.handle(), 4).bytes, 524248);
+        to.close();
+        QCOMPARE(readFile(dir.filePath("to")), data.mid(44, first + 524248));
+    }
+
     void fullDisk_data()
     {
         QTest::addColumn<QString>("track");
         QTest::addColumn<int>("bits");
-        QTest::newRow("wav") << "01.wav" << 16;
-        QTest::newRow("wav-from-24-bit") << "01.wav" << 24;
-        QTest::newRow("flac-in-its-last-write") << "01.flac" << 16;
+        QTest::addColumn<qint64>("limit"); // below zero: so much short of the whole track
+        QTest::newRow("wav") << "01.wav" << 16 << qint64(65536);
+        QTest::newRow("wav-in-its-last-piece") << "01.wav" << 16 << qint64(44 + 1049576);
+        QTest::newRow("wav-from-24-bit") << "01.wav" << 24 << qint64(65536);
+        QTest::newRow("flac-in-its-last-write") << "01.flac" << 16 << qint64(-10);
     }
 
     // A full disk (a file-size limit, in a child process) ends the sheet with
@@ -229,14 +252,16 @@ private slots:
     {
         QFETCH(QString, track);
         QFETCH(int, bits);
+        QFETCH(qint64, limit);
         Disc disc({2, 44100, bits, 300000}, "TRACK 01 AUDIO;INDEX 01 00:00:00");
         const bool flac = track.endsWith("flac");
         disc.settings.outputFormat = flac ? OutputFormat::Flac : OutputFormat::Wav;
-        // FLAC: 10 bytes short of the whole track, so that only the last
-        // write, at the end of the track, meets the limit.
+        // A limit within the track's last piece or write: a short write there
+        // must fail the track too, not leave it short under a full header.
         RecordingHost probe;
-        const quint64 size
-            = flac && disc.split(probe) ? QFileInfo(disc.dir.filePath(track)).size() - 10 : 65536;
+        const quint64 size = limit < 0 && disc.split(probe)
+            ? QFileInfo(disc.dir.filePath(track)).size() + limit
+            : limit;
         QVERIFY(writeFile(disc.dir.filePath(track), "old"));
         const pid_t child = fork();
         if (child == 0) {
