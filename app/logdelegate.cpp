@@ -57,13 +57,20 @@ QString visiblePart(const QStyleOptionViewItem &o, int right)
 
 // The focus frame over a row, drawn in place and last, as the style draws it
 // over the rest of a row: its rounded corners come out a shade apart when
-// drawn elsewhere and copied.
+// drawn elsewhere and copied. The frame is placed with the very option the row
+// was drawn with, at the origin and without the focus, because the style keeps
+// the layout of the last option it laid out: asked so, it does not lay out the
+// row's text again.
 void drawFocusFrame(QPainter *painter, const QStyleOptionViewItem &row, const QWidget *view)
 {
     const QStyle *style = view->style();
+    QStyleOptionViewItem drawn = row;
+    drawn.rect.moveTo(0, 0);
+    drawn.state &= ~QStyle::State_HasFocus;
     QStyleOptionFocusRect frame;
     frame.QStyleOption::operator=(row);
-    frame.rect = style->subElementRect(QStyle::SE_ItemViewItemFocusRect, &row, view);
+    frame.rect = style->subElementRect(QStyle::SE_ItemViewItemFocusRect, &drawn, view)
+                     .translated(row.rect.topLeft());
     frame.state |= QStyle::State_KeyboardFocusChange | QStyle::State_Item;
     const QPalette::ColorGroup group
         = (row.state & QStyle::State_Enabled) ? QPalette::Normal : QPalette::Disabled;
