@@ -13,6 +13,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -213,6 +214,10 @@ private slots:
                 "I " + disc.cue + ": Extraction successful"}));
         QCOMPARE(readFile(disc.dir.filePath("02.wav")),
             canonical(2, 44100, 16, disc.data.mid(588 * 4, (end - 588) * 4)));
+        // Nor does it keep the disk space set aside for the rest.
+        struct stat track;
+        QCOMPARE(stat(QFile::encodeName(disc.dir.filePath("02.wav")).constData(), &track), 0);
+        QVERIFY(track.st_blocks * 512 < track.st_size + 65536);
     }
 
     // The pipe moves any length in loads of its own size, and only whole
