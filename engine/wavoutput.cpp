@@ -83,7 +83,6 @@ bool WavOutput::begin(QFile &out, const CueTrack &, qint64 frames)
     char header[headerSize];
     fillHeader(header, frames * m_frameBytes);
     reserveRoom(out, headerSize + frames * m_frameBytes);
-    m_plannedFrames = frames;
     return out.write(header, headerSize) == headerSize;
 }
 
@@ -126,10 +125,10 @@ bool WavOutput::finish(QFile &out, qint64 copied)
 {
     char header[headerSize];
     fillHeader(header, copied * m_frameBytes);
-    // A track the image cut short gives back the room it did not fill. The
-    // file is right either way, so only the header's write decides.
-    if (copied < m_plannedFrames)
-        out.resize(headerSize + copied * m_frameBytes);
+    // Whatever of the room the track did not fill (the image cut it short) is
+    // given back. The file is right either way, so only the header's write
+    // decides.
+    out.resize(headerSize + copied * m_frameBytes);
     return out.seek(0) && out.write(header, headerSize) == headerSize;
 }
 

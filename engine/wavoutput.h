@@ -24,6 +24,4 @@ private:
     // Output bytes per frame. The reader refuses images without channels; the
     // floor only keeps the divisions below defined.
     const qint64 m_frameBytes;
-    // The frames the sheet gives the track being written.
-    qint64 m_plannedFrames = 0;
 };

@@ -127,10 +127,7 @@ private slots:
         }
         QVERIFY(writeFile(dir.filePath("a 01.wav"), "kept"));
         ProgressHost host;
-        ExtractionSettings settings;
-        settings.destPath = dir.path();
-        settings.subArtist = settings.subAlbum = false;
-        settings.trackFormat = "%4 %1";
+        const ExtractionSettings settings {dir.path(), false, false, false, "%4 %1"};
         QCOMPARE(ExtractionRun(host, settings).run(sheets), ExtractionRun::Outcome::Done);
         // A third of a second skipped, two thirds written, per disc.
         QCOMPARE(host.seen,

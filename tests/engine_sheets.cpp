@@ -225,7 +225,8 @@ private slots:
         // and data tracks.
         QTest::addColumn<QStringList>("modes");
         const QString data2 = "Track 02 is a data track; not written;",
-                      data4 = "Track 04 is a data track; not written";
+                      data4 = "Track 04 is a data track; not written",
+                      cut = "Track 01 cut short: the WAV image ends before the track does";
         const auto row = [](const char *tag, const char *sheet, const QString &leave,
                              const QString &append, const QString &prepend) {
             QTest::newRow(tag) << lines(sheet) << QStringList {leave, append, prepend};
@@ -254,6 +255,10 @@ private slots:
             "FILE s.wav WAVE;TRACK 03 AUDIO;INDEX 01 0:1:0",
             "01=a:0-225,02=a:225-+s:0-75,03=s:75-|", "01=a:0-225,02=a:225-+s:0-75,03=s:75-|",
             "01=a:0-225,02=a:225-+s:0-75,03=s:75-|");
+        row("gap-past-the-end-of-its-file",
+            "FILE s.wav WAVE;TRACK 01 AUDIO;INDEX 01 0:0:0;TRACK 02 AUDIO;INDEX 00 0:3:0;"
+            "FILE b.wav WAVE;INDEX 01 0:0:0",
+            "01=s:0-,02=b:0-|" + cut, "01=s:0-,02=b:0-|", "01=s:0-,02=b:0-|" + cut);
         row("hidden-track",
             "PERFORMER P;FILE a.wav WAVE;TRACK 01 AUDIO;INDEX 01 0:1:30;"
             "TRACK 02 AUDIO;INDEX 01 0:3:0",

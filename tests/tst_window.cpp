@@ -142,6 +142,12 @@ private slots:
         plain.setFocus();
         QCoreApplication::processEvents();
         QCOMPARE(focused, image(plain.grab()));
+        // Scrolled across, the frame goes with its row.
+        log->setFocus();
+        stock.add(longPath);
+        log->horizontalScrollBar()->setValue(log->horizontalScrollBar()->maximum() / 2);
+        QCoreApplication::processEvents();
+        QVERIFY(w.devicePixelRatio() != 1 || stock.onScreen() == image(log->grab()));
     }
 
     void longLineDrawnAsByTheStockList_data()
@@ -229,8 +235,7 @@ private slots:
     {
         WMain w;
         w.cuelist->resize(200, 300);
-        for (const char *path :
-            {"/z/path/to/a/sheet/wider/than/the/list/is.cue", "/b.cue", "/a.cue"})
+        for (const char *path : {"/z/a/sheet/far/wider/than/the/list/is.cue", "/b.cue", "/a.cue"})
             new QListWidgetItem(QIcon(":/block.png"), path, w.cuelist);
         const QRect wide = w.cuelist->visualItemRect(w.cuelist->item(0));
         w.cuelist->sortItems();
