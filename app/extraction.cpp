@@ -9,6 +9,7 @@
 #include <QIcon>
 #include <QListWidgetItem>
 #include <QMessageBox>
+#include <QPointer>
 
 void WMain::on_actionStartExtraction_triggered()
 {
@@ -24,6 +25,13 @@ void WMain::on_actionStartExtraction_triggered()
             this, tr("Information"), tr("CUE list is empty - nothing to extract."));
         return;
     }
+    // The control with the keyboard focus lets go of it for the run and has
+    // it back afterwards. A frozen control would hand it on to the next one
+    // that takes it, the log panel, which would keep it after the run and put
+    // a focus frame round every new line.
+    const QPointer<QWidget> focused = focusWidget();
+    if (focused)
+        focused->clearFocus();
     setRunControlsEnabled(false);
     btnStop->setEnabled(true);
     actionStop->setEnabled(true);
@@ -32,6 +40,8 @@ void WMain::on_actionStartExtraction_triggered()
     actionStop->setEnabled(false);
     btnStop->setEnabled(false);
     setRunControlsEnabled(true);
+    if (focused && !focusWidget())
+        focused->setFocus();
     stopRequested = false;
     showProgress(nullptr);
     // The window was closed during the run, which stopped it; now it may go.

@@ -373,7 +373,8 @@ private slots:
             ++turns;
             choiceOpen += w.btnStop->isEnabled()
                 && (w.outputFormat->isEnabled() || w.btnExtract->isEnabled()
-                    || w.actionStartExtraction->isEnabled() || w.cuelist->isEnabled());
+                    || w.actionStartExtraction->isEnabled() || w.cuelist->isEnabled()
+                    || w.focusWidget());
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
                 ++boxes, box->accept();
             if (!w.statusBar()->isHidden() && !shown.endsWith(w.progressBar->text()))
@@ -416,11 +417,14 @@ private slots:
             QTEST(left.join(' '), "left");
             QTEST(filesBelow(dest, "*.wav").keys().join(' '), "written");
             QTEST(boxes, "boxes");
-            // Neither the output nor Extract (button, menu or shortcut) works during a run.
+            // Neither the output nor Extract (button, menu or shortcut) works during a run,
+            // and no control keeps the focus the frozen list had.
             QCOMPARE(choiceOpen, 0);
-            // However the run ended, Stop is off again and the rest is usable.
+            // However the run ended, Stop is off again and the rest is usable, the
+            // list with the focus again.
             QVERIFY(!w.stopRequested && !w.btnStop->isEnabled() && !w.actionStop->isEnabled()
-                && w.btnExtract->isEnabled() && w.cuelist->isEnabled() && w.actionAdd->isEnabled());
+                && w.btnExtract->isEnabled() && w.cuelist->isEnabled() && w.actionAdd->isEnabled()
+                && w.focusWidget() == w.cuelist);
             if (close)
                 break; // the window is gone
             w.loglist->clear();
