@@ -186,12 +186,15 @@ double WindowContender::lineCostMs(int lines)
     return perLine;
 }
 
-double WindowContender::longLineCostMs(int lines)
+double WindowContender::longLineCostMs(int lines, bool focus)
 {
     const QString line = QStringLiteral(
         "/home/user/Music/rips/Some Band - Some Album.cue: Writing /home/user/Music/out/Some "
         "Band/Some Album/%1 Some Band - A Title.wav...");
     m_window.btnClearLog->click();
+    QWidget *focused = m_window.focusWidget();
+    if (focus)
+        m_window.loglist->setFocus();
     settle();
     m_window.logNs = 0;
     m_window.logLines = 0;
@@ -204,6 +207,8 @@ double WindowContender::longLineCostMs(int lines)
     }
     const double perLine = m_window.logNs / 1e6 / qMax(1, m_window.logLines);
     m_window.btnClearLog->click();
+    if (focused)
+        focused->setFocus();
     return perLine;
 }
 

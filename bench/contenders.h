@@ -67,8 +67,9 @@ public:
     double lineCostMs(int lines);
     // The same with lines as long as a run writes into a deep folder tree,
     // naming the sheet and the track by their whole paths, which the panel
-    // elides; every seventh an error line.
-    double longLineCostMs(int lines);
+    // elides; every seventh an error line. With focus, the panel has the
+    // keyboard focus (a click into it), and every new line wears its frame.
+    double longLineCostMs(int lines, bool focus = false);
     bool peakResettable() const { return m_peakResettable; }
 
 private:

@@ -369,6 +369,7 @@ void Bench::timeRound(ImageResult &r, int round)
     r.progressMs << run.progressMs;
     r.lineMs << m_contender.lineCostMs(linesPerProbe);
     r.longLineMs << m_contender.longLineCostMs(linesPerProbe);
+    r.focusedLineMs << m_contender.longLineCostMs(linesPerProbe, true);
     r.turns << run.turns;
     for (int i = 0; i < times.size(); ++i) {
         r.rivals[i].seconds << times[i].seconds;

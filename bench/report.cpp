@@ -101,6 +101,7 @@ void printRounds(const ImageResult &r)
             << Column {QStringLiteral("of it bar ms"), r.progressMs, 2}
             << Column {QStringLiteral("per line ms"), r.lineMs, 3}
             << Column {QStringLiteral("long line ms"), r.longLineMs, 3}
+            << Column {QStringLiteral("focused ms"), r.focusedLineMs, 3}
             << Column {QStringLiteral("run cpu s"), r.runCpu, 3};
     for (const RivalTimes &t : r.rivals)
         columns << Column {t.rival.name + QStringLiteral(" cpu s"), t.cpu, 3};
@@ -191,8 +192,9 @@ int printTargets(
                 !per.isEmpty()
                     && (t.rival.strict ? median < t.rival.limit : median <= t.rival.limit));
         }
-        for (const auto &[kind, lines] : {std::pair {QStringLiteral("short"), r.lineMs},
-                 {QStringLiteral("long"), r.longLineMs}}) {
+        for (const auto &[kind, lines] :
+            {std::pair {QStringLiteral("short"), r.lineMs}, {QStringLiteral("long"), r.longLineMs},
+                {QStringLiteral("focused long"), r.focusedLineMs}}) {
             const double perLine = Stats::median(lines);
             line(QStringLiteral("%1 %2 log line, median of averages <= %3 ms")
                      .arg(name, kind)

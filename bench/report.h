@@ -25,6 +25,7 @@ struct ImageResult
     QList<double> progressMs;     // of each run, in the progress bar
     QList<double> lineMs;         // one log line, the average of a round's probe
     QList<double> longLineMs;     // the same with long, elided lines
+    QList<double> focusedLineMs;  // and with the keyboard focus in the panel
     QList<double> growthMiB;      // timed rounds
     QList<double> everyGrowthMiB; // every run of the image: check, rounds, stops
     QList<double> gapMs;          // timed rounds
