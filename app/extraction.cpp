@@ -9,7 +9,6 @@
 #include <QIcon>
 #include <QListWidgetItem>
 #include <QMessageBox>
-#include <QPointer>
 
 void WMain::on_actionStartExtraction_triggered()
 {
@@ -25,13 +24,6 @@ void WMain::on_actionStartExtraction_triggered()
             this, tr("Information"), tr("CUE list is empty - nothing to extract."));
         return;
     }
-    // The control with the keyboard focus lets go of it for the run and has
-    // it back afterwards. A frozen control would hand it on to the next one
-    // that takes it, the log panel, which would keep it after the run and put
-    // a focus frame round every new line.
-    const QPointer<QWidget> focused = focusWidget();
-    if (focused)
-        focused->clearFocus();
     setRunControlsEnabled(false);
     btnStop->setEnabled(true);
     actionStop->setEnabled(true);
@@ -40,8 +32,6 @@ void WMain::on_actionStartExtraction_triggered()
     actionStop->setEnabled(false);
     btnStop->setEnabled(false);
     setRunControlsEnabled(true);
-    if (focused && !focusWidget())
-        focused->setFocus();
     stopRequested = false;
     showProgress(nullptr);
     // The window was closed during the run, which stopped it; now it may go.
@@ -49,14 +39,24 @@ void WMain::on_actionStartExtraction_triggered()
         close();
 }
 
+// The control with the keyboard focus lets go of it while the controls are
+// frozen and has it back afterwards, unless the user put it elsewhere. A
+// frozen control would hand it on to the next one that takes it, the log
+// panel, which would keep it and put a focus frame round every new line.
 void WMain::setRunControlsEnabled(bool enabled)
 {
+    if (!enabled && focusWidget()) {
+        m_focusBeforeFreeze = focusWidget();
+        m_focusBeforeFreeze->clearFocus();
+    }
     const QList<QWidget *> widgets = {destPath, subArtist, subAlbum, cbOverwrite, outputFormat,
         trackFormat, gapMode, btnExtract, cuelist, btnBrowse};
     for (QWidget *w : widgets)
         w->setEnabled(enabled);
     for (QAction *a : {actionAdd, actionAddFolder, actionRemove, actionStartExtraction, actionQuit})
         a->setEnabled(enabled);
+    if (enabled && m_focusBeforeFreeze && !focusWidget())
+        m_focusBeforeFreeze->setFocus();
 }
 
 void WMain::doExtract()

@@ -13,6 +13,7 @@
 #include <QHash>
 #include <QIcon>
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
 class QCloseEvent;
@@ -83,6 +84,8 @@ private:
 
     // The window was closed during a run: it closes when the run has ended.
     bool m_closeAfterRun = false;
+    // Where the keyboard focus was when the controls were last frozen.
+    QPointer<QWidget> m_focusBeforeFreeze;
     // One icon per kind of log line, read once: a new icon for every line
     // reads its image file again for every row the panel draws.
     QHash<QString, QIcon> m_logIcons;
